@@ -1,0 +1,50 @@
+// Weighted counts of ordered factorisations into rough numbers.
+//
+// D_j(y) is the number of ordered j-tuples (n_1, ..., n_j) of rough numbers
+// with n_1 * ... * n_j <= y. Rather than walking every ordered tuple, the
+// routines walk the non-decreasing tuples only and weight each one by the
+// number of its distinct orderings, the multinomial coefficient
+// j! / (m_1! m_2! ...) over the multiplicities m of its equal entries.
+//
+// The weight is carried down the walk as w, together with the run parameter r
+// (one more than the number of entries chosen so far that equal b, the last
+// entry chosen). When a run of b's closes, w has been divided by r! along the
+// way; every division is exact because what is left is a multinomial
+// coefficient, or one times a factorial.
+//
+// The last two entries are never enumerated one by one: for a fixed first of
+// the two, the admissible second entries are one count_rough_in_range().
+//
+//   D_2(y)  = count_factor_pairs(y, 17, 2, 1)
+//   D_j(y)  = count_factor_tuples(y, 17, j!, 1, j)     for j >= 3
+#pragma once
+
+#include <cstdint>
+
+namespace roughpi {
+
+// Weighted count of pairs (u, v) of rough numbers with b <= u <= v and u*v <= n:
+//   (b, b)              weighs w / (r*(r+1))
+//   (b, v),  v > b      weighs w / r
+//   (u, u),  u > b      weighs w / 2
+//   (u, v),  b < u < v  weighs w
+//
+// Requires: b rough, n >= b*b, 0 <= n <= 10^14, w a multiple of r*(r+1) and
+// of 2, and build_wheel_tables().
+// Cost: one range count per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
+// constant-time steps; a few scalars of stack, no heap.
+std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r);
+
+// Weighted count of non-decreasing k-tuples of rough numbers, each at least b,
+// with product at most n, weighted as for count_factor_pairs (k >= 2).
+//
+// Requires: b rough, k >= 2, n >= b^k, 0 <= n <= 10^14, w / r! exact along
+// every run, and build_wheel_tables().
+// Cost: a walk over the non-decreasing choices of the first k-2 entries, each
+// ending in one call of the pair routine; the calls with the smallest first
+// entries dominate, so the time grows like sqrt(n) times a small factor.
+// Recursion k-1 levels deep with a few scalars per level; no heap.
+std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                 std::int32_t k);
+
+}  // namespace roughpi

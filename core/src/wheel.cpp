@@ -1,0 +1,41 @@
+#include <roughpi/wheel.hpp>
+
+namespace roughpi {
+
+alignas(64) std::uint16_t wheel_prefix_count[WHEEL_MODULUS + 1];
+alignas(64) std::uint8_t wheel_gaps[WHEEL_RESIDUES];
+
+void build_wheel_tables()
+{
+    wheel_prefix_count[0] = 0;
+    wheel_prefix_count[1] = 0;
+    wheel_prefix_count[2] = 1;
+
+    // found: coprime integers below the candidate (so far only 1).
+    // g + 1: distance from the previous coprime integer to the candidate;
+    //        starting at g = 1 makes 1 the previous coprime, so the first gap is 16.
+    // i: next position of the gap cycle to write.
+    std::int32_t found = 1;
+    std::int32_t g = 1;
+    std::int32_t i = 0;
+
+    // Only odd candidates: that takes care of the factor 2.
+    for (std::int32_t j = 3; j <= WHEEL_MODULUS; j += 2) {
+        const bool coprime = j % 3 != 0 && j % 5 != 0 && j % 7 != 0 && j % 11 != 0 && j % 13 != 0;
+        wheel_prefix_count[j] = static_cast<std::uint16_t>(found);
+        if (coprime) {
+            wheel_gaps[i] = static_cast<std::uint8_t>(g + 1);
+            ++i;
+            ++found;
+            g = 1;
+        } else {
+            g += 2;
+        }
+        wheel_prefix_count[j + 1] = static_cast<std::uint16_t>(found);
+    }
+
+    // The loop leaves i = 5759: the last residue, 30029, steps to 30031 = 30030 + 1.
+    wheel_gaps[WHEEL_RESIDUES - 1] = 2;
+}
+
+}  // namespace roughpi
