@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Cross-compiles roughpi-bench for 64-bit Windows with MinGW-w64, runs it under
+# Wine and checks the counts it reports for 10^1 ... 10^14.
+#
+#   .ci/windows-check.sh [build-dir]      (default: build-windows)
+#
+# A relative build-dir is taken from the current directory. Needs cmake, the
+# x86_64-w64-mingw32 g++ and wine64; no display is needed and it runs as root.
+# Environment: WINE (wine64 binary), WINE_TIMEOUT (seconds allowed for the run,
+# default 900).
+set -euo pipefail
+
+fail() {
+    echo "windows-check: FAIL: $*" >&2
+    exit 1
+}
+
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$script_dir/.." && pwd)
+build_dir=${1:-build-windows}
+case $build_dir in
+    /*) ;;
+    *) build_dir=$PWD/$build_dir ;;
+esac
+
+# --- wine -------------------------------------------------------------------
+wine=${WINE:-}
+if [[ -z $wine ]]; then
+    if command -v wine64 >/dev/null 2>&1; then
+        wine=$(command -v wine64)
+    elif [[ -x /usr/lib/wine/wine64 ]]; then
+        wine=/usr/lib/wine/wine64
+    else
+        fail "wine64 not found (install wine64, or set WINE)"
+    fi
+fi
+wineserver=$(dirname "$wine")/wineserver
+if [[ ! -x $wineserver ]]; then
+    wineserver=$(command -v wineserver || true)
+fi
+
+# --- build ------------------------------------------------------------------
+seconds_since() { echo $(( $(date +%s) - $1 )); }
+
+start=$(date +%s)
+cd "$source_dir"
+cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DROUGHPI_BUILD_TESTS=OFF -DROUGHPI_WERROR=ON
+cmake --build "$build_dir" --parallel
+build_seconds=$(seconds_since "$start")
+
+exe=$build_dir/bench/roughpi-bench.exe
+[[ -f $exe ]] || fail "build produced no $exe"
+
+# --- throwaway wine prefix ----------------------------------------------------
+# No display: Wine falls back to its null driver. The prefix must belong to
+# the user running Wine, which a fresh temporary directory does (root too).
+work=$(mktemp -d "${TMPDIR:-/tmp}/roughpi-wine.XXXXXX")
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono / Gecko install prompts
+export WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+
+cleanup() {
+    if [[ -n ${wineserver:-} ]]; then
+        "$wineserver" -k >/dev/null 2>&1 || true   # this prefix's server only
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+start=$(date +%s)
+if ! "$wine" wineboot --init >"$work/wineboot.log" 2>&1; then
+    cat "$work/wineboot.log" >&2
+    fail "wineboot could not set up the prefix"
+fi
+if [[ -n $wineserver ]]; then
+    "$wineserver" -w   # let the first-time setup finish before timing the run
+fi
+wineboot_seconds=$(seconds_since "$start")
+
+# --- run ----------------------------------------------------------------------
+# Standard output goes to a file, so the program sees no terminal: it must not
+# clear the screen and must leave its warm-up line out of the report.
+start=$(date +%s)
+status=0
+timeout "${WINE_TIMEOUT:-900}" "$wine" "$exe" >"$work/raw.txt" 2>"$work/stderr.txt" || status=$?
+run_seconds=$(seconds_since "$start")
+tr -d '\r' <"$work/raw.txt" >"$work/report.txt"
+
+echo "----- roughpi-bench.exe under $("$wine" --version 2>/dev/null || echo wine) -----"
+cat "$work/report.txt"
+echo "----- end of report -----"
+if [[ -s $work/stderr.txt ]]; then
+    echo "----- standard error -----"
+    tr -d '\r' <"$work/stderr.txt"
+    echo "----- end of standard error -----"
+fi
+
+[[ $status -eq 0 ]] || fail "roughpi-bench.exe exited with status $status"
+
+# --- check --------------------------------------------------------------------
+expected=(4 25 168 1229 9592 78498 664579 5761455 50847534 455052511
+          4118054813 37607912018 346065536839 3204941750802)
+errors=0
+input=1
+for k in $(seq 1 14); do
+    input=${input}0
+    want=${expected[k - 1]}
+    # The row must start exactly as the Linux build prints it: the input
+    # right-aligned in 17 columns, then its exponent.
+    prefix=$(printf '%17s(10^%4.1f): ' "$input" "$k")
+    rows=$(grep -cF -- "$prefix" "$work/report.txt" || true)
+    if [[ $rows -ne 1 ]]; then
+        echo "windows-check: row for 10^$k: expected 1 line starting \"$prefix\", found $rows" >&2
+        errors=$((errors + 1))
+        continue
+    fi
+    line=$(grep -F -- "$prefix" "$work/report.txt")
+    if [[ ${line:0:${#prefix}} != "$prefix" ]]; then
+        echo "windows-check: row for 10^$k is misaligned: \"$line\"" >&2
+        errors=$((errors + 1))
+        continue
+    fi
+    rest=${line:${#prefix}}
+    read -r got _ <<<"$rest"
+    if [[ $got != "$want" ]]; then
+        echo "windows-check: pi(10^$k): expected $want, got ${got:-nothing}" >&2
+        errors=$((errors + 1))
+    fi
+done
+
+if grep -qF '(10^ 0.5)' "$work/report.txt"; then
+    echo "windows-check: the warm-up line is in the report: redirected output was taken for a terminal" >&2
+    errors=$((errors + 1))
+fi
+for label in "Memory for fixed size, input independent precomputed prime factorization wheels: " \
+             "Total memory footprint of algorithm during execution: "; do
+    if ! grep -qE -- "^${label}-?[0-9]+ bytes\$" "$work/report.txt"; then
+        echo "windows-check: no \"${label% }\" line with a byte count" >&2
+        errors=$((errors + 1))
+    fi
+done
+
+[[ $errors -eq 0 ]] || fail "$errors problem(s) in the report above"
+
+echo "windows-check: OK: pi(10^1) ... pi(10^14) all correct under Wine" \
+     "(build ${build_seconds}s, wine prefix ${wineboot_seconds}s, run ${run_seconds}s)"

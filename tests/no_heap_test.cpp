@@ -1,0 +1,48 @@
+// The counting core must never allocate: every global allocation in this test
+// program is counted, and the counts must not move while the core runs.
+#include <roughpi/factor_counts.hpp>
+#include <roughpi/prime_count.hpp>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size)
+{
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(NoHeapTest, CountingAllocatesNothing)
+{
+    void* probe = ::operator new(8);  // the counter itself works
+    ::operator delete(probe);
+    ASSERT_GT(allocations.load(), 0);
+
+    const long before = allocations.load();
+    roughpi::build_wheel_tables();
+    std::int64_t sum = 0;
+    for (std::int64_t x = 1; x <= 10'000'000'000; x *= 10)
+        sum += roughpi::prime_count(x);
+    sum += roughpi::count_factor_tuples(1'000'000'000, 17, 120, 1, 5);
+    sum += roughpi::count_rough_in_range(17, 1'000'000);
+    EXPECT_EQ(allocations.load(), before);
+    EXPECT_GT(sum, 0);
+}
+
+}  // namespace
