@@ -13,6 +13,12 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// These operators pair malloc with free, which gcc cannot see through once
+// they are inlined into their callers.
+#if defined(__GNUC__) && !defined(__clang__)
+#  pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size)
 {
     ++allocations;
