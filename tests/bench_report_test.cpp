@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +32,17 @@ std::vector<std::string> split_lines(const std::string& text)
     return lines;
 }
 
+// The number in a line "<label><number> bytes"; fails the test otherwise.
+long long byte_count(const std::string& line, const std::string& label)
+{
+    long long bytes = 0;
+    int end = 0;
+    EXPECT_EQ(line.rfind(label, 0), 0u) << line;
+    EXPECT_EQ(std::sscanf(line.c_str() + label.size(), "%lld bytes%n", &bytes, &end), 1) << line;
+    EXPECT_EQ(label.size() + static_cast<std::size_t>(end), line.size()) << line;
+    return bytes;
+}
+
 std::string run_to_file(const std::string& command, const char* name)
 {
     const std::string path = ::testing::TempDir() + name;
@@ -56,29 +66,32 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
 
     const long long pi[] = {4,        25,        168,        1229,        9592,         78498,         664579,
                             5761455, 50847534, 455052511, 4118054813, 37607912018, 346065536839, 3204941750802};
-    const std::regex row(R"( *(\d+)\(10\^([ \d]\d\.\d)\): +(\d+) +(\d+) : +(\d+): x(\d+\.\d{6}))");
     long long input = 1;
     long long previous_ms = 0;
     for (int k = 1; k <= 14; ++k) {
         const std::string& line = lines[4 + k];
         SCOPED_TRACE(line);
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(line, m, row));
+        long long in = 0, count = 0, ms = 0, sec = 0;
+        double exponent = 0, ratio = 0;
+        int end = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lld(10^%lf): %lld %lld : %lld: x%lf%n", &in, &exponent, &count,
+                              &ms, &sec, &ratio, &end),
+                  6);
+        ASSERT_EQ(static_cast<std::size_t>(end), line.size());
         input *= 10;
         // Column layout: input in 0-16, "(10^" at 17, count ending at 48,
         // milliseconds ending at 57, " : " at 58, seconds ending at 64, ": x" at 65.
         char prefix[32];
         std::snprintf(prefix, sizeof(prefix), "%17lld(10^%2d.0): ", input, k);
         EXPECT_EQ(line.substr(0, 28), prefix);
-        EXPECT_EQ(std::stoll(m[3].str()), pi[k - 1]);
-        EXPECT_EQ(line.find(m[3].str()) + m[3].length(), 49u);
+        EXPECT_EQ(count, pi[k - 1]);
+        EXPECT_EQ(line.substr(29, 20), std::string(20 - std::to_string(count).size(), ' ') + std::to_string(count));
         EXPECT_EQ(line.substr(58, 3), " : ");
         EXPECT_EQ(line.substr(65, 3), ": x");
-        const long long ms = std::stoll(m[4].str());
-        EXPECT_EQ(std::stoll(m[5].str()), ms / 1000);
-        const double ratio = std::stod(m[6].str());
+        EXPECT_EQ(sec, ms / 1000);
+        EXPECT_EQ(line.size() - line.find('.', 68), 7u) << "six decimals";
         if (k == 1 || previous_ms == 0) {
-            EXPECT_EQ(m[6].str(), "0.000000");
+            EXPECT_EQ(line.substr(68), "0.000000");
         } else {
             EXPECT_NEAR(ratio, static_cast<double>(ms) / previous_ms, 1e-6);
         }
@@ -86,22 +99,17 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
     }
 
     EXPECT_EQ(lines[19], "");
-    const std::regex tables(
-        R"(Memory for fixed size, input independent precomputed prime factorization wheels: (-?\d+) bytes)");
-    const std::regex footprint(R"(Total memory footprint of algorithm during execution: (-?\d+) bytes)");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(lines[20], m, tables)) << lines[20];
+    const long long table_bytes = byte_count(
+        lines[20], "Memory for fixed size, input independent precomputed prime factorization wheels: ");
 #if defined(__linux__)
     // The tables take 65822 bytes, so the build brings in 16 or 17 new pages;
     // sanitizer builds add shadow pages.
-    const long long table_bytes = std::stoll(m[1].str());
     EXPECT_EQ(table_bytes % 4096, 0);
     EXPECT_GE(table_bytes, 15 * 4096);
     EXPECT_LE(table_bytes, 48 * 4096);
 #endif
     EXPECT_EQ(lines[21], "");
-    ASSERT_TRUE(std::regex_match(lines[22], m, footprint)) << lines[22];
-    EXPECT_EQ(std::stoll(m[1].str()) % 4096, 0);
+    EXPECT_EQ(byte_count(lines[22], "Total memory footprint of algorithm during execution: ") % 4096, 0);
     EXPECT_EQ(lines[23],
               "(Stack memory would be included in this number on 4k byte page boundaries, so 0 means 4k "
               "bytes was never passed)");
