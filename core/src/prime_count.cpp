@@ -15,7 +15,7 @@ constexpr double LOG_BASE = 17.00000000001;
 
 }  // namespace
 
-std::int64_t prime_count(std::int64_t x)
+std::int64_t prime_count(std::int64_t x, counting_path path)
 {
     assert(x <= max_supported_x && "prime_count: x above the supported range");
 
@@ -76,9 +76,9 @@ std::int64_t prime_count(std::int64_t x)
             if (j == 1)
                 e = count_rough_in_range(FIRST_ROUGH, y);
             else if (j == 2)
-                e = count_factor_pairs(y, FIRST_ROUGH, 2, 1);
+                e = count_factor_pairs(y, FIRST_ROUGH, 2, 1, path);
             else
-                e = count_factor_tuples(y, FIRST_ROUGH, factorial_table[j], 1, j);
+                e = count_factor_tuples(y, FIRST_ROUGH, factorial_table[j], 1, j, path);
             // S_{ij} += (-1)^(j+1) mu(i) D_j(y), in double precision: every value
             // stays below 2^53 up to 10^14, so the update is exact.
             std::int64_t& s = term_sums[i * j];
@@ -92,5 +92,15 @@ std::int64_t prime_count(std::int64_t x)
         result += static_cast<double>(term_sums[k] / k);
     return static_cast<std::int64_t>(result + 0.5);
 }
+
+std::int64_t prime_count(std::int64_t x) { return prime_count(x, best_counting_path()); }
+
+int prime_count_piece_count(std::int64_t) { return 1; }
+
+double prime_count_piece_share(std::int64_t, int) { return 1.0; }
+
+void prime_count_add_piece(std::int64_t x, int, prime_count_sums& sums) { sums.value += prime_count(x); }
+
+std::int64_t prime_count_from_sums(std::int64_t, const prime_count_sums& sums) { return sums.value; }
 
 }  // namespace roughpi

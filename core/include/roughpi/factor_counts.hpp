@@ -19,6 +19,8 @@
 //   D_j(y)  = count_factor_tuples(y, 17, j!, 1, j)     for j >= 3
 #pragma once
 
+#include <roughpi/counting_path.hpp>
+
 #include <cstdint>
 
 namespace roughpi {
@@ -31,9 +33,13 @@ namespace roughpi {
 //
 // Requires: b rough, n >= b*b, 0 <= n <= 10^14, w a multiple of r*(r+1) and
 // of 2, and build_wheel_tables().
-// Cost: one range count per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
+// Cost: one quotient per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
 // constant-time steps; a few scalars of stack, no heap.
+// The overloads without a path run the best one this processor has
+// (see counting_path.hpp); every path returns the same value.
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r);
+std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                counting_path path);
 
 // Weighted count of non-decreasing k-tuples of rough numbers, each at least b,
 // with product at most n, weighted as for count_factor_pairs (k >= 2).
@@ -46,5 +52,7 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
 // Recursion k-1 levels deep with a few scalars per level; no heap.
 std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                  std::int32_t k);
+std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                 std::int32_t k, counting_path path);
 
 }  // namespace roughpi

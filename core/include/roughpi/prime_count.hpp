@@ -12,6 +12,7 @@
 // multiple of k. The sums are finite because D_j(y) = 0 for y < 17^j.
 #pragma once
 
+#include <roughpi/counting_path.hpp>
 #include <roughpi/wheel.hpp>
 
 #include <cstdint>
@@ -30,5 +31,35 @@ inline constexpr std::int64_t max_supported_x = 100'000'000'000'000;  // 10^14
 // at most 14 levels deep. Nothing is allocated and no state is kept between
 // calls.
 std::int64_t prime_count(std::int64_t x);
+// The same on a given path (which must be available; see counting_path.hpp).
+std::int64_t prime_count(std::int64_t x, counting_path path);
+
+// The same count, one piece of the work at a time, for callers that want to
+// report progress (or share the pieces out). The pieces are independent and
+// their sums add up to exactly the total that prime_count(x) returns:
+//
+//   roughpi::prime_count_sums sums{};
+//   for (int p = 0, n = roughpi::prime_count_piece_count(x); p < n; ++p)
+//       roughpi::prime_count_add_piece(x, p, sums);
+//   std::int64_t pi = roughpi::prime_count_from_sums(x, sums);
+//
+// prime_count_sums is a plain value (no heap), zero-initialised by {}.
+struct prime_count_sums {
+    std::int64_t value = 0;  // placeholder, to be replaced by the real partial sums
+};
+
+// Number of pieces of the count of x (at least 1).
+int prime_count_piece_count(std::int64_t x);
+
+// Rough share of the total work of x that piece `piece` takes, in [0, 1]; the
+// shares of all pieces add up to 1. For progress reports.
+double prime_count_piece_share(std::int64_t x, int piece);
+
+// Counts piece `piece` (0 <= piece < prime_count_piece_count(x)) of x and adds
+// it into sums.
+void prime_count_add_piece(std::int64_t x, int piece, prime_count_sums& sums);
+
+// pi(x) from the sums of all its pieces.
+std::int64_t prime_count_from_sums(std::int64_t x, const prime_count_sums& sums);
 
 }  // namespace roughpi

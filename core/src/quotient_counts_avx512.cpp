@@ -1,0 +1,88 @@
+// Eight quotients per step in one AVX-512 vector. Compiled for AVX-512 F/VL/DQ
+// alone and called only when the processor reports them.
+#include "quotient_counts.hpp"
+#include "quotient_counts_vector.hpp"
+
+// gcc 12 takes the deliberately undefined inputs of its own AVX-512 intrinsics
+// for uninitialised variables.
+#if defined(__GNUC__) && !defined(__clang__)
+#  pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace roughpi::detail {
+
+std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
+                                        std::int64_t count)
+{
+    std::int64_t sum = 0;
+    std::int64_t u = u0;
+    std::int32_t q = q0;
+    std::int64_t left = count;
+
+    const __m512d nv = _mm512_set1_pd(static_cast<double>(n));
+    // A lane past the end gets u = n + 1: quotient 0, h = 1, table entry 1 = 0.
+    const __m512d beyond = _mm512_set1_pd(static_cast<double>(n + 1));
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d modulus = _mm512_set1_pd(30030.0);
+    const __m512d reciprocal = _mm512_set1_pd(reciprocal_of_modulus);
+    constexpr int floor_mode = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+
+    while (left > 0) {
+        if (q > WHEEL_RESIDUES - vector_group) {
+            // The group would read gaps past the end of the cycle: step to the wrap.
+            sum += scalar_quotient_count(n, u);
+            u += wheel_gaps[q];
+            q = next_wheel_position(q);
+            --left;
+            continue;
+        }
+        const std::int64_t groups = groups_before_wrap_or_flush(q, left);
+        __m512d k_sum = _mm512_setzero_pd();
+        std::int64_t table_sum = 0;
+        for (std::int64_t g = 0; g < groups; ++g) {
+            std::uint64_t gaps;
+            std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
+            const __m256i offsets =
+                _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(exclusive_byte_sums(gaps))));
+            __m512d uv = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(u)), _mm512_cvtepi32_pd(offsets));
+            u += group_span(gaps);
+            const std::int64_t active = left - g * vector_group;
+            if (active < vector_group)
+                uv = _mm512_mask_blend_pd(static_cast<__mmask8>((1u << active) - 1), beyond, uv);
+
+            // h = floor(n / u) + 1; k = floor(h / 30030); index = h - 30030 k.
+            const __m512d h = _mm512_add_pd(_mm512_roundscale_pd(_mm512_div_pd(nv, uv), floor_mode), one);
+            const __m512d k = _mm512_roundscale_pd(_mm512_mul_pd(h, reciprocal), floor_mode);
+            k_sum = _mm512_add_pd(k_sum, k);
+            const __m256i index = _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, h));
+
+            // Table reads as scalar loads: gathers are slower here.
+            const __m128i low = _mm256_castsi256_si128(index);
+            const __m128i high = _mm256_extracti128_si256(index, 1);
+            const auto i0 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(low));
+            const auto i1 = static_cast<std::uint64_t>(_mm_extract_epi64(low, 1));
+            const auto i2 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high));
+            const auto i3 = static_cast<std::uint64_t>(_mm_extract_epi64(high, 1));
+            table_sum += std::int64_t{wheel_prefix_count[static_cast<std::uint32_t>(i0)]} +
+                         wheel_prefix_count[i0 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i1)] +
+                         wheel_prefix_count[i1 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i2)] +
+                         wheel_prefix_count[i2 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i3)] +
+                         wheel_prefix_count[i3 >> 32];
+        }
+        alignas(64) double k_lanes[8];
+        _mm512_store_pd(k_lanes, k_sum);
+        sum += exact_lane_total(k_lanes, 8) * WHEEL_RESIDUES + table_sum;
+
+        const std::int64_t done = groups * vector_group < left ? groups * vector_group : left;
+        q += static_cast<std::int32_t>(groups * vector_group);
+        if (q == WHEEL_RESIDUES)
+            q = 0;
+        left -= done;
+    }
+    return sum;
+}
+
+}  // namespace roughpi::detail

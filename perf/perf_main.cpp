@@ -1,0 +1,145 @@
+// roughpi-perf: the straightforward counting against the fast one, side by side.
+//
+//   PrimeCount/<path>/<x>   prime_count(x): reference, and each available path
+//   PairLoop/<path>         count_factor_pairs(10^14, 17, 2, 1): ns per range count
+//
+// After the runs it prints the speed-up of each path over the reference, and
+// the cycles per range count at the clock measured with a dependent add chain.
+#include "reference/reference_counting.hpp"
+
+#include <roughpi/factor_counts.hpp>
+#include <roughpi/prime_count.hpp>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t pair_n = 100'000'000'000'000;  // 10^14
+constexpr std::int64_t range_counts = 1'918'079;      // rough u in (17, 10^7]
+
+// The paths to time: "reference" and every path this processor runs.
+std::vector<std::string> path_names()
+{
+    std::vector<std::string> names = {"reference"};
+    for (auto path : {roughpi::counting_path::portable, roughpi::counting_path::avx2, roughpi::counting_path::avx512})
+        if (roughpi::counting_path_available(path))
+            names.push_back(roughpi::counting_path_name(path));
+    return names;
+}
+
+roughpi::counting_path path_by_name(const std::string& name)
+{
+    for (auto path : {roughpi::counting_path::portable, roughpi::counting_path::avx2, roughpi::counting_path::avx512})
+        if (name == roughpi::counting_path_name(path))
+            return path;
+    return roughpi::counting_path::portable;
+}
+
+void prime_count_benchmark(benchmark::State& state, const std::string& name, std::int64_t x)
+{
+    const bool reference = name == "reference";
+    const auto path = path_by_name(name);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reference ? roughpi::reference::prime_count(x) : roughpi::prime_count(x, path));
+}
+
+void pair_loop_benchmark(benchmark::State& state, const std::string& name)
+{
+    const bool reference = name == "reference";
+    const auto path = path_by_name(name);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reference ? roughpi::reference::count_factor_pairs(pair_n, 17, 2, 1)
+                                           : roughpi::count_factor_pairs(pair_n, 17, 2, 1, path));
+    state.SetItemsProcessed(state.iterations() * range_counts);
+}
+
+// Seconds per iteration of each run, by name.
+class recording_reporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+// Cycles per second, from a chain of dependent additions (one cycle each).
+double estimate_clock_hz()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    std::uint64_t v = 0;
+    const std::uint64_t steps = 400'000'000;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint64_t i = 0; i < steps; i += 8)
+        asm volatile("add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\t"
+                     "add $1, %0\n\tadd $1, %0\n\tadd $1, %0\n\tadd $1, %0"
+                     : "+r"(v));
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return static_cast<double>(steps) / elapsed.count();
+#else
+    return 0.0;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    roughpi::build_wheel_tables();
+    const auto names = path_names();
+    const std::int64_t xs[] = {100'000'000'000, 1'000'000'000'000, 10'000'000'000'000};
+    for (std::int64_t x : xs)
+        for (const auto& name : names)
+            benchmark::RegisterBenchmark(("PrimeCount/" + name + "/" + std::to_string(x)).c_str(),
+                                         prime_count_benchmark, name, x)
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(x >= 10'000'000'000'000 ? 2.0 : 0.5);
+    for (const auto& name : names)
+        benchmark::RegisterBenchmark(("PairLoop/" + name).c_str(), pair_loop_benchmark, name)
+            ->Unit(benchmark::kMillisecond);
+
+    benchmark::Initialize(&argc, argv);
+    recording_reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const double hz = estimate_clock_hz();
+    std::printf("\nSpeed-up over the reference (same run):\n");
+    for (const auto& name : names) {
+        if (name == "reference")
+            continue;
+        for (std::int64_t x : xs) {
+            const auto ref = reporter.seconds.find("PrimeCount/reference/" + std::to_string(x));
+            const auto fast = reporter.seconds.find("PrimeCount/" + name + "/" + std::to_string(x));
+            if (ref != reporter.seconds.end() && fast != reporter.seconds.end())
+                std::printf("  prime_count(%lld) %-9s %6.2fx  (%.1f ms -> %.1f ms)\n", static_cast<long long>(x),
+                            name.c_str(), ref->second / fast->second, ref->second * 1e3, fast->second * 1e3);
+        }
+    }
+    std::printf("\nPair loop at n = 10^14, per range count:\n");
+    if (hz > 0)
+        std::printf("  (clock estimated at %.2f GHz from a dependent add chain)\n", hz / 1e9);
+    const auto ref = reporter.seconds.find("PairLoop/reference");
+    for (const auto& name : names) {
+        const auto it = reporter.seconds.find("PairLoop/" + name);
+        if (it == reporter.seconds.end())
+            continue;
+        const double ns = it->second / range_counts * 1e9;
+        std::printf("  %-9s %6.3f ns", name.c_str(), ns);
+        if (hz > 0)
+            std::printf("  %5.2f cycles", ns * hz / 1e9);
+        if (ref != reporter.seconds.end())
+            std::printf("  %6.2fx", ref->second / it->second);
+        std::printf("\n");
+    }
+    return 0;
+}
