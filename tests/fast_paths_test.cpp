@@ -1,0 +1,138 @@
+// The fast counting, on every path this processor has, against the
+// straightforward reference: value for value on many random arguments.
+#include "reference/reference_counting.hpp"
+
+#include <roughpi/factor_counts.hpp>
+#include <roughpi/prime_count.hpp>
+#include <roughpi/wheel.hpp>
+
+#include "quotient_counts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using roughpi::counting_path;
+
+std::vector<counting_path> available_paths()
+{
+    std::vector<counting_path> paths;
+    for (auto path : {counting_path::portable, counting_path::avx2, counting_path::avx512})
+        if (roughpi::counting_path_available(path))
+            paths.push_back(path);
+    return paths;
+}
+
+class FastPathsTest : public ::testing::TestWithParam<counting_path> {
+protected:
+    static void SetUpTestSuite() { roughpi::build_wheel_tables(); }
+
+    // A fresh seed per test, printed with every failure.
+    const unsigned seed = std::random_device{}();
+    std::mt19937_64 rng{seed};
+    const std::string trace = "seed = " + std::to_string(seed) + ", path = " + roughpi::counting_path_name(GetParam());
+
+    std::int64_t uniform(std::int64_t lo, std::int64_t hi)
+    {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+    }
+    // A random rough number in [lo, hi] (hi - lo of at least a few dozen).
+    std::int64_t rough(std::int64_t lo, std::int64_t hi)
+    {
+        for (;;)
+            if (const std::int64_t b = uniform(lo, hi); roughpi::count_rough_in_range(b, b) == 1 && b > 1)
+                return b;
+    }
+};
+
+// The quotient loop itself: sum of C(n/u) over `count` rough numbers from u0,
+// with counts that leave every kind of partial group, starts next to the wrap
+// of the gap cycle, and n around 2^32 and up to the largest n of the vector paths.
+TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
+{
+    SCOPED_TRACE(trace);
+    const std::int64_t ns[] = {1'000'000, (std::int64_t{1} << 32) - 2, (std::int64_t{1} << 32) + 5,
+                               1'000'000'000'000, roughpi::detail::max_vector_n};
+    for (int trial = 0; trial < 400; ++trial) {
+        const std::int64_t n = trial % 5 == 4 ? ns[4] - uniform(0, 1000) : uniform(ns[trial % 5] / 2, ns[trial % 5]);
+        std::int64_t u0 = trial % 3 == 0 ? 30030 * uniform(0, 3) + 30029 - 2 * uniform(0, 40) : uniform(17, 5000);
+        while (roughpi::count_rough_in_range(u0, u0) != 1)
+            ++u0;
+        const std::int32_t q0 = roughpi::wheel_prefix_count[u0 % 30030];
+        const std::int64_t count = trial % 2 ? uniform(0, 20) : uniform(0, 3000);
+
+        std::int64_t expected = 0;
+        std::int64_t u = u0;
+        std::int32_t q = q0;
+        for (std::int64_t i = 0; i < count; ++i) {
+            expected += roughpi::count_rough_in_range(1, n / u);
+            u += roughpi::wheel_gaps[q];
+            q = roughpi::next_wheel_position(q);
+        }
+        std::int64_t actual = 0;
+        switch (GetParam()) {
+        case counting_path::portable:
+            actual = roughpi::detail::sum_quotient_counts_portable(n, u0, q0, count);
+            break;
+#if defined(ROUGHPI_HAVE_X86_PATHS)
+        case counting_path::avx2:
+            actual = roughpi::detail::sum_quotient_counts_avx2(n, u0, q0, count);
+            break;
+        case counting_path::avx512:
+            actual = roughpi::detail::sum_quotient_counts_avx512(n, u0, q0, count);
+            break;
+#else
+        default:
+            GTEST_SKIP();
+#endif
+        }
+        ASSERT_EQ(actual, expected) << "n = " << n << ", u0 = " << u0 << ", count = " << count;
+    }
+}
+
+TEST_P(FastPathsTest, PairsAndTuplesMatchTheReference)
+{
+    SCOPED_TRACE(trace);
+    const std::int64_t w = 479001600;  // 12!: every division by a run length is exact
+    for (int trial = 0; trial < 300; ++trial) {
+        const int k = 2 + trial % 5;
+        const std::int64_t b = trial % 4 == 0 ? 17 : rough(17, trial % 8 == 1 ? 2000 : 200);
+        std::int64_t least = 1;
+        for (int i = 0; i < k; ++i)
+            least = least > 1'000'000'000'000 / b ? 1'000'000'000'000 : least * b;
+        if (least >= 1'000'000'000'000)
+            continue;
+        const std::int64_t n = uniform(least, std::min<std::int64_t>(1'000'000'000'000, least * uniform(1, 1'000'000)));
+        const int r = 1 + trial % 3;
+        const std::int64_t fast = k == 2 ? roughpi::count_factor_pairs(n, b, w, r, GetParam())
+                                         : roughpi::count_factor_tuples(n, b, w, r, k, GetParam());
+        const std::int64_t slow = k == 2 ? roughpi::reference::count_factor_pairs(n, b, w, r)
+                                         : roughpi::reference::count_factor_tuples(n, b, w, r, k);
+        ASSERT_EQ(fast, slow) << "n = " << n << ", b = " << b << ", r = " << r << ", k = " << k;
+    }
+}
+
+TEST_P(FastPathsTest, PrimeCountMatchesTheReference)
+{
+    SCOPED_TRACE(trace);
+    std::vector<std::int64_t> xs;
+    for (int i = 0; i < 300; ++i)
+        xs.push_back(uniform(0, 10'000'000));
+    for (int i = 0; i < 12; ++i)
+        xs.push_back(uniform(10'000'000, 1'000'000'000'000));
+    // At and next to powers of 17 and of 2, where a new term of the sums starts.
+    for (std::int64_t p = 17; p <= 1'000'000'000'000; p *= 17)
+        for (std::int64_t d : {-1, 0, 1})
+            xs.push_back(p + d);
+    for (std::int64_t x : xs)
+        ASSERT_EQ(roughpi::prime_count(x, GetParam()), roughpi::reference::prime_count(x)) << "x = " << x;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, FastPathsTest, ::testing::ValuesIn(available_paths()),
+                         [](const auto& info) { return std::string(roughpi::counting_path_name(info.param)); });
+
+}  // namespace
