@@ -1,6 +1,8 @@
 // The benchmark program's report, read back from a file and from a terminal.
 #include <console.hpp>
 
+#include "support/temp_path.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -45,7 +47,7 @@ long long byte_count(const std::string& line, const std::string& label)
 
 std::string run_to_file(const std::string& command, const char* name)
 {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = roughpi::testing::temp_path(name);
     const int status = std::system((command + " > '" + path + "'").c_str());
     EXPECT_EQ(status, 0) << command;
     return read_file(path);

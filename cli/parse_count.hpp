@@ -1,0 +1,46 @@
+// Reading one command-line argument of `roughpi` as the x to count up to.
+//
+// Accepted forms (no whitespace; an optional leading '+'):
+//
+//   1000              a plain integer; leading zeros are fine
+//   1e15  2.5e3       <digits>[.<digits>](e|E)<digits>, when the value is whole
+//   10^15  2^50       <base>^<exponent>, both plain integers
+//   2^59-1  1e15+3    any of the above followed by +<digits> or -<digits>
+//
+// A leading '-' is read as a sign, so that "-5" is reported as negative rather
+// than as something that is not a number. Every part (mantissa, power, offset)
+// must fit in 64 bits unsigned and the value in 64 bits signed; anything
+// larger is reported as too large for 64 bits, whatever the limit.
+#pragma once
+
+#include <roughpi/prime_count.hpp>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace roughpi::cli {
+
+enum class parse_status {
+    ok,
+    not_a_number,    // none of the accepted forms
+    not_whole,       // e-notation whose value has a fractional part, e.g. 2.55e1
+    negative,        // below 0, e.g. -5 or 2^3-9
+    too_large,       // a part or the value does not fit in 64 bits
+    above_limit,     // fits in 64 bits but exceeds the limit passed in
+};
+
+struct parsed_count {
+    parse_status status = parse_status::not_a_number;
+    std::int64_t value = 0;  // meaningful only when status is ok
+};
+
+// Parses one argument. Pure: no I/O, no state. limit must be >= 0.
+parsed_count parse_count(std::string_view text, std::int64_t limit = roughpi::max_supported_x);
+
+// The message for a failed parse of `text`, without a program-name prefix,
+// e.g. "'abc' is not a number". Empty for parse_status::ok.
+std::string parse_error_message(std::string_view text, parse_status status,
+                                std::int64_t limit = roughpi::max_supported_x);
+
+}  // namespace roughpi::cli

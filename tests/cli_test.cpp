@@ -1,0 +1,254 @@
+// The command-line tool: its argument parser directly, then the program run
+// as a user runs it (standard output, standard error and exit status).
+#include <parse_count.hpp>
+
+#include <roughpi/prime_count.hpp>
+
+#include "support/temp_path.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#  include <sys/wait.h>
+#endif
+
+namespace {
+
+using roughpi::max_supported_x;
+using roughpi::cli::parse_count;
+using roughpi::cli::parse_error_message;
+using roughpi::cli::parse_status;
+
+constexpr std::int64_t int64_max = std::numeric_limits<std::int64_t>::max();
+static_assert(max_supported_x < int64_max, "2^63-1 is taken below as a value above the maximum");
+
+const std::string max_text = std::to_string(max_supported_x);
+
+// Parses with the limit at 2^63-1, so that the forms are tested apart from
+// whatever the core supports today.
+parse_status status_of(const std::string& text) { return parse_count(text, int64_max).status; }
+
+TEST(CliParseTest, AcceptedForms)
+{
+    const struct {
+        const char* text;
+        std::int64_t value;
+    } cases[] = {
+        {"0", 0}, {"1000", 1000}, {"+1000", 1000}, {"007", 7}, {"0000000000000000000000000001", 1},
+        {"1e10", 10'000'000'000}, {"1E3", 1000}, {"2.5e3", 2500}, {"1.50e1", 15},
+        {"0.000001e21", 1'000'000'000'000'000}, {"0e99999999999999999999", 0},
+        {"10^15", 1'000'000'000'000'000},
+        {"2^50", 1LL << 50}, {"10^0", 1}, {"99999999999999999999^0", 1}, {"2^59-1", (1LL << 59) - 1},
+        {"10^18-11", 999'999'999'999'999'989}, {"1e15+3", 1'000'000'000'000'003}, {"2^32+1", 4'294'967'297},
+        {"1000-1000", 0}, {"-0", 0}, {"-2^3+8", 0}, {"2^63-1", int64_max}, {"9223372036854775807", int64_max},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parse_count(c.text, int64_max);
+        EXPECT_EQ(parsed.status, parse_status::ok) << c.text;
+        EXPECT_EQ(parsed.value, c.value) << c.text;
+    }
+}
+
+TEST(CliParseTest, RejectedForms)
+{
+    const struct {
+        parse_status status;
+        std::vector<const char*> texts;
+    } groups[] = {
+        {parse_status::not_a_number,
+         {"", "abc", "1e", "^5", "10^", "e5", "--5", "+", "-", "++5", "+-5", " 5", "5 ", "1 000", "1,000",
+          "1'000", "0x10", "1.5", "1.", ".5e3", "1.e3", "1e-3", "1e+3", "1e15.5", "1ee3", "5e3e1", "2^3^2",
+          "2^-1", "2^3.0", "1e15+", "1e15+-3", "1e15+3+4", "1e15+1e3", "1k"}},
+        {parse_status::not_whole, {"2.55e1", "0.5e0", "1.0001e3", "12345678901234567890123.5e0"}},
+        {parse_status::negative, {"-5", "-1e3", "-2^10", "2^3-9", "0-1", "-2^3+7"}},
+        {parse_status::too_large,
+         {"2^63", "9223372036854775808", "1e19", "2^64", "2^64-1", "18446744073709551615",
+          "18446744073709551616", "99999999999999999999", "10^30", "10^30-10", "1e15+99999999999999999999",
+          "12345678901234567890123e0", "1e99999999999999999999999", "3^99999999999999999999"}},
+    };
+    for (const auto& group : groups)
+        for (const char* text : group.texts)
+            EXPECT_EQ(status_of(text), group.status) << '\'' << text << '\'';
+}
+
+TEST(CliParseTest, TheLimitIsInclusive)
+{
+    EXPECT_EQ(parse_count(max_text).value, max_supported_x);
+    EXPECT_EQ(parse_count(std::to_string(max_supported_x + 1)).status, parse_status::above_limit);
+    EXPECT_EQ(parse_count("2^63-1").status, parse_status::above_limit);
+    EXPECT_EQ(parse_count("2^63").status, parse_status::too_large);
+    EXPECT_EQ(parse_count("1e3", 1000).value, 1000);
+    EXPECT_EQ(parse_count("1e3+1", 1000).status, parse_status::above_limit);
+    EXPECT_EQ(parse_error_message("1e19", parse_status::above_limit, 1'000'000'000'000'000'000),
+              "'1e19' is above the largest supported value, 1000000000000000000");
+    EXPECT_EQ(parse_error_message("2^64", parse_status::too_large, 1000),
+              "'2^64' does not fit in 64 bits; the largest supported value is 1000");
+}
+
+// ---------------------------------------------------------------------------
+// The program.
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with the arguments (each single-quoted for the shell);
+// standard output goes to stdout_path, or to a file that is read back.
+outcome run(const std::vector<std::string>& args, std::string stdout_path = "")
+{
+    const std::string out_path = roughpi::testing::temp_path("out.txt");
+    const std::string err_path = roughpi::testing::temp_path("err.txt");
+    std::string command = std::string("'") + ROUGHPI_CLI_PROGRAM + "'";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
+    const bool read_out = stdout_path.empty();
+    if (read_out)
+        stdout_path = out_path;
+    command += " > '" + stdout_path + "' 2> '" + err_path + "' < /dev/null";
+
+    outcome result;
+    const int raw = std::system(command.c_str());
+#if defined(_WIN32)
+    result.status = raw;
+#else
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    if (read_out)
+        result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+TEST(CliProgramTest, PrintsOneCountPerLine)
+{
+    // 1e12 is large enough for progress, which must stay off when standard
+    // error is not a terminal.
+    const outcome r = run({"1e10", "2^32+1", "0", "1", "2", "10^6-1", "+100", "1e12"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "455052511\n203280221\n0\n0\n1\n78498\n25\n37607912018\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// True when line is "<count>  (<seconds, 3 decimals> s)".
+bool is_timed_count(const std::string& line, const std::string& count)
+{
+    const std::string head = count + "  (";
+    const auto point = line.find('.');
+    return line.rfind(head, 0) == 0 && point != std::string::npos && point > head.size() &&
+           line.find_first_not_of("0123456789", head.size()) == point &&
+           line.find_first_not_of("0123456789", point + 1) == point + 4 && line.substr(point + 4) == " s)";
+}
+
+TEST(CliProgramTest, OptionsMayComeAnywhereUntilDoubleDash)
+{
+    const outcome r = run({"100", "--time", "--", "1000"});
+    EXPECT_EQ(r.status, 0);
+    std::istringstream lines(r.out);
+    std::string first, second, rest;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_TRUE(is_timed_count(first, "25") && is_timed_count(second, "168") && !std::getline(lines, rest) &&
+                r.out.back() == '\n')
+        << r.out;
+
+    const outcome after = run({"10", "--", "--time", "-5"});
+    EXPECT_EQ(after.status, 2);
+    EXPECT_EQ(after.err.rfind("roughpi: '--time' is not a number\nroughpi: '-5' is negative\n", 0), 0u)
+        << after.err;
+}
+
+TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
+{
+    const std::string above = std::to_string(max_supported_x + 1);
+    const std::string too_large = "' does not fit in 64 bits; the largest supported value is " + max_text;
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } cases[] = {
+        {{"abc"}, "roughpi: 'abc' is not a number"},
+        {{""}, "roughpi: '' is not a number"},
+        {{"-5"}, "roughpi: '-5' is negative"},
+        {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
+        {{above}, "roughpi: '" + above + "' is above the largest supported value, " + max_text},
+        {{"2^64"}, "roughpi: '2^64" + too_large},
+        {{"99999999999999999999"}, "roughpi: '99999999999999999999" + too_large},
+        {{"10^30"}, "roughpi: '10^30" + too_large},
+        {{"--frobnicate"}, "roughpi: unknown option '--frobnicate'"},
+        {{"10", "-x"}, "roughpi: unknown option '-x'"},
+        {{}, "roughpi: no number given"},
+        {{"--time", "--"}, "roughpi: no number given"},
+        // Checked before anything is counted: the good ones print nothing.
+        {{"10", "1e10", "1e10x"}, "roughpi: '1e10x' is not a number"},
+    };
+    for (const auto& c : cases) {
+        const outcome r = run(c.args);
+        SCOPED_TRACE(c.first_line);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        EXPECT_NE(r.err.find("roughpi --help"), std::string::npos) << "no hint: " << r.err;
+    }
+}
+
+TEST(CliProgramTest, HelpAndVersionWinOverEverythingElse)
+{
+    const std::vector<std::string> help_calls[] = {{"--help"}, {"-h"}, {"abc", "-h", "--bad"}};
+    for (const auto& args : help_calls) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: roughpi ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("from 0 to " + max_text + ","), std::string::npos) << "maximum not stated";
+        EXPECT_EQ(r.err, "");
+    }
+    const outcome r = run({"1e99", "--version", "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliProgramTest, AFailedWriteIsAnError)
+{
+    if (!std::ifstream("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const outcome r = run({"100"}, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "roughpi: cannot write to standard output\n");
+}
+
+TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
+{
+    if (std::system("script --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
+    // Standard output and standard error both go to the pseudo-terminal,
+    // whose newlines come back as \r\n.
+    const std::string path = roughpi::testing::temp_path("tty.txt");
+    const std::string command = std::string("script -qec \"'") + ROUGHPI_CLI_PROGRAM +
+                                "' 1e12\" /dev/null < /dev/null > '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = read_file(path);
+    const std::string last = "pi(1000000000000): 100.0%";
+    const std::string erased = "\r" + last + "\r" + std::string(last.size(), ' ') + "\r37607912018\r\n";
+    EXPECT_EQ(text.rfind("\rpi(1000000000000): 0.0%", 0), 0u) << text;
+    ASSERT_GE(text.size(), erased.size());
+    EXPECT_EQ(text.substr(text.size() - erased.size()), erased) << text;
+}
+
+}  // namespace
