@@ -36,6 +36,7 @@ constexpr known powers_of_ten[] = {
     {1'000'000'000'000, 37'607'912'018},
     {10'000'000'000'000, 346'065'536'839},
     {100'000'000'000'000, 3'204'941'750'802},
+    {1'000'000'000'000'000, 29'844'570'422'669},
 };
 
 constexpr std::int64_t quick_limit = 1'000'000'000'000;  // larger inputs are in the slow tests
@@ -96,6 +97,14 @@ void check_known_values(std::int64_t from, std::int64_t to)
 
 TEST_F(PrimeCountTest, KnownValues) { check_known_values(0, quick_limit); }
 
-TEST_F(PrimeCountTest, SlowKnownValues) { check_known_values(quick_limit + 1, roughpi::max_supported_x); }
+TEST_F(PrimeCountTest, SlowKnownValues) { check_known_values(quick_limit + 1, 1'000'000'000'000'000); }
+
+// 2^53 is the first x whose pair count runs past the exact range of the vector
+// paths' double-precision quotients.
+TEST_F(PrimeCountTest, SlowPowersOfTwoAroundTheDoublePrecisionLimit)
+{
+    EXPECT_EQ(prime_count(std::int64_t{1} << 50), 33'483'379'603'407);
+    EXPECT_EQ(prime_count(std::int64_t{1} << 53), 252'252'704'148'404);
+}
 
 }  // namespace

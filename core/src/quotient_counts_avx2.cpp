@@ -22,16 +22,6 @@ inline __m128i reduce(__m256d nv, __m256d uv, __m256d& k_sum)
     return _mm256_cvttpd_epi32(_mm256_fnmadd_pd(k, _mm256_set1_pd(30030.0), h));
 }
 
-// wheel_prefix_count at four indices held in a vector.
-inline std::int64_t lookup(__m128i index)
-{
-    const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(index));
-    const auto high = static_cast<std::uint64_t>(_mm_extract_epi64(index, 1));
-    return std::int64_t{wheel_prefix_count[static_cast<std::uint32_t>(low)]} +
-           wheel_prefix_count[low >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(high)] +
-           wheel_prefix_count[high >> 32];
-}
-
 }  // namespace
 
 std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
@@ -59,11 +49,11 @@ std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int3
         const std::int64_t groups = groups_before_wrap_or_flush(q, left);
         __m256d k_sum = _mm256_setzero_pd();
         std::int64_t table_sum = 0;
+        index_ring ring;
         for (std::int64_t g = 0; g < groups; ++g) {
             std::uint64_t gaps;
             std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
-            const std::uint64_t starts = exclusive_byte_sums(gaps);
-            const __m128i offsets = _mm_cvtsi64_si128(static_cast<long long>(starts));
+            const __m128i offsets = _mm_cvtsi64_si128(static_cast<long long>(exclusive_byte_sums(gaps)));
             const __m256d base = _mm256_set1_pd(static_cast<double>(u));
             __m256d u_low = _mm256_add_pd(base, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(offsets)));
             __m256d u_high =
@@ -76,8 +66,15 @@ std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int3
                 u_high = _mm256_blendv_pd(beyond, u_high,
                                           _mm256_cmp_pd(_mm256_add_pd(lane, _mm256_set1_pd(4.0)), a, _CMP_LT_OQ));
             }
-            table_sum += lookup(reduce(nv, u_low, k_sum)) + lookup(reduce(nv, u_high, k_sum));
+            std::int32_t* slot = ring.index[g & (ring_slots - 1)];
+            _mm_store_si128(reinterpret_cast<__m128i*>(slot), reduce(nv, u_low, k_sum));
+            _mm_store_si128(reinterpret_cast<__m128i*>(slot + 4), reduce(nv, u_high, k_sum));
+            // Table reads for the group `read_behind` steps back.
+            if (g >= read_behind)
+                table_sum += read_slot(ring, g - read_behind);
         }
+        for (std::int64_t g = groups > read_behind ? groups - read_behind : 0; g < groups; ++g)
+            table_sum += read_slot(ring, g);
         alignas(32) double k_lanes[4];
         _mm256_store_pd(k_lanes, k_sum);
         sum += exact_lane_total(k_lanes, 4) * WHEEL_RESIDUES + table_sum;

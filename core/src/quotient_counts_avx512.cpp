@@ -42,6 +42,7 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
         const std::int64_t groups = groups_before_wrap_or_flush(q, left);
         __m512d k_sum = _mm512_setzero_pd();
         std::int64_t table_sum = 0;
+        index_ring ring;
         for (std::int64_t g = 0; g < groups; ++g) {
             std::uint64_t gaps;
             std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
@@ -57,21 +58,14 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
             const __m512d h = _mm512_add_pd(_mm512_roundscale_pd(_mm512_div_pd(nv, uv), floor_mode), one);
             const __m512d k = _mm512_roundscale_pd(_mm512_mul_pd(h, reciprocal), floor_mode);
             k_sum = _mm512_add_pd(k_sum, k);
-            const __m256i index = _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, h));
-
-            // Table reads as scalar loads: gathers are slower here.
-            const __m128i low = _mm256_castsi256_si128(index);
-            const __m128i high = _mm256_extracti128_si256(index, 1);
-            const auto i0 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(low));
-            const auto i1 = static_cast<std::uint64_t>(_mm_extract_epi64(low, 1));
-            const auto i2 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high));
-            const auto i3 = static_cast<std::uint64_t>(_mm_extract_epi64(high, 1));
-            table_sum += std::int64_t{wheel_prefix_count[static_cast<std::uint32_t>(i0)]} +
-                         wheel_prefix_count[i0 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i1)] +
-                         wheel_prefix_count[i1 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i2)] +
-                         wheel_prefix_count[i2 >> 32] + wheel_prefix_count[static_cast<std::uint32_t>(i3)] +
-                         wheel_prefix_count[i3 >> 32];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(ring.index[g & (ring_slots - 1)]),
+                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, h)));
+            // Table reads for the group `read_behind` steps back.
+            if (g >= read_behind)
+                table_sum += read_slot(ring, g - read_behind);
         }
+        for (std::int64_t g = groups > read_behind ? groups - read_behind : 0; g < groups; ++g)
+            table_sum += read_slot(ring, g);
         alignas(64) double k_lanes[8];
         _mm512_store_pd(k_lanes, k_sum);
         sum += exact_lane_total(k_lanes, 8) * WHEEL_RESIDUES + table_sum;

@@ -49,6 +49,26 @@ inline std::int64_t groups_before_wrap_or_flush(std::int32_t q, std::int64_t lef
     return groups < flush ? groups : flush;
 }
 
+// The table reads of a group are done a few groups after its divisions, from
+// the indices it left in a small ring: read back at once, the vector-to-scalar
+// moves stall the loop; a few groups later they are plain loads.
+inline constexpr int ring_slots = 8;
+inline constexpr int read_behind = 6;  // groups between a group's divisions and its reads
+
+struct index_ring {
+    alignas(32) std::int32_t index[ring_slots][vector_group];
+};
+
+// The sum of the table entries at the eight indices of one slot.
+inline std::int64_t read_slot(const index_ring& ring, std::int64_t group)
+{
+    const std::int32_t* i = ring.index[group & (ring_slots - 1)];
+    return (std::int64_t{wheel_prefix_count[i[0]]} + wheel_prefix_count[i[1]]) +
+           (wheel_prefix_count[i[2]] + wheel_prefix_count[i[3]]) +
+           (wheel_prefix_count[i[4]] + wheel_prefix_count[i[5]]) +
+           (wheel_prefix_count[i[6]] + wheel_prefix_count[i[7]]);
+}
+
 // The integer total of lanes that each hold an exact integer below 2^51.
 inline std::int64_t exact_lane_total(const double* lanes, int count)
 {

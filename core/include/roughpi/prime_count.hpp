@@ -14,22 +14,24 @@
 
 #include <roughpi/counting_path.hpp>
 #include <roughpi/wheel.hpp>
+#include <roughpi/wide_int.hpp>
 
 #include <cstdint>
 
 namespace roughpi {
 
-// Largest x for which prime_count is supported.
-inline constexpr std::int64_t max_supported_x = 100'000'000'000'000;  // 10^14
+// Largest x for which prime_count is supported: every root, logarithm and
+// sum on the way is exact up to here.
+inline constexpr std::int64_t max_supported_x = 1'000'000'000'000'000'000;  // 10^18
 
 // pi(x): the number of primes p <= x; 0 for every x < 2.
 //
-// Valid for x <= max_supported_x (checked by an assertion in debug builds).
-// Requires build_wheel_tables() to have run.
-// Cost: time grows roughly like x^(1/2) (about 3.5x per tenfold x); memory is
-// the wheel tables plus one stack frame of a few hundred bytes and a recursion
-// at most 14 levels deep. Nothing is allocated and no state is kept between
-// calls.
+// Valid for x <= max_supported_x = 10^18 (checked by an assertion in debug
+// builds). Requires build_wheel_tables() to have run.
+// Cost: time grows a little faster than x^(2/3) (about 5-6x per tenfold x:
+// under a second at 10^14 on a current x86-64 core); memory is the wheel
+// tables plus one stack frame of under a kilobyte and a recursion at most 14
+// levels deep. Nothing is allocated and no state is kept between calls.
 std::int64_t prime_count(std::int64_t x);
 // The same on a given path (which must be available; see counting_path.hpp).
 std::int64_t prime_count(std::int64_t x, counting_path path);
@@ -43,9 +45,11 @@ std::int64_t prime_count(std::int64_t x, counting_path path);
 //       roughpi::prime_count_add_piece(x, p, sums);
 //   std::int64_t pi = roughpi::prime_count_from_sums(x, sums);
 //
-// prime_count_sums is a plain value (no heap), zero-initialised by {}.
+// prime_count_sums is a plain value (no heap), zero-initialised by {}: the
+// term sums S_k of pi(x) = 6 + sum_k S_k / k, in 128 bits.
 struct prime_count_sums {
-    std::int64_t value = 0;  // placeholder, to be replaced by the real partial sums
+    static constexpr int terms = 32;
+    wide_int term_sums[terms] = {};
 };
 
 // Number of pieces of the count of x (at least 1).

@@ -1,0 +1,80 @@
+// A signed 128-bit integer for the sums that can pass 2^63: the weighted
+// tuple counts D_j(y) and the term sums of pi(x) near x = 10^18.
+//
+// Compilers with __int128 (gcc, clang) use it; elsewhere a two-word struct
+// with just the operations the counting needs: add, subtract, negate, exact
+// division by a small positive integer, and conversion back to 64 bits.
+#pragma once
+
+#include <cstdint>
+
+namespace roughpi {
+
+// Two's complement in two 64-bit words; value = hi * 2^64 + lo.
+struct portable_wide_int {
+    std::uint64_t lo = 0;
+    std::int64_t hi = 0;
+
+    constexpr portable_wide_int() = default;
+    constexpr portable_wide_int(std::int64_t v)  // NOLINT: implicit, like the built-in type
+        : lo(static_cast<std::uint64_t>(v)), hi(v < 0 ? -1 : 0)
+    {
+    }
+
+    constexpr portable_wide_int& operator+=(const portable_wide_int& b)
+    {
+        const std::uint64_t sum = lo + b.lo;
+        hi = static_cast<std::int64_t>(static_cast<std::uint64_t>(hi) + static_cast<std::uint64_t>(b.hi) +
+                                       (sum < lo ? 1u : 0u));
+        lo = sum;
+        return *this;
+    }
+    constexpr portable_wide_int operator-() const
+    {
+        portable_wide_int r;
+        r.lo = ~lo + 1;
+        r.hi = static_cast<std::int64_t>(~static_cast<std::uint64_t>(hi) + (r.lo == 0 ? 1u : 0u));
+        return r;
+    }
+    constexpr portable_wide_int& operator-=(const portable_wide_int& b) { return *this += -b; }
+    friend constexpr portable_wide_int operator+(portable_wide_int a, const portable_wide_int& b) { return a += b; }
+    friend constexpr portable_wide_int operator-(portable_wide_int a, const portable_wide_int& b) { return a -= b; }
+    friend constexpr bool operator==(const portable_wide_int& a, const portable_wide_int& b)
+    {
+        return a.lo == b.lo && a.hi == b.hi;
+    }
+
+    // Quotient by 1 <= d < 2^32, rounded toward zero.
+    friend constexpr portable_wide_int operator/(const portable_wide_int& a, std::int64_t d)
+    {
+        const bool negative = a.hi < 0;
+        const portable_wide_int m = negative ? -a : a;
+        const auto divisor = static_cast<std::uint64_t>(d);
+        // Long division in 32-bit digits, high to low.
+        const std::uint64_t digits[4] = {static_cast<std::uint64_t>(m.hi) >> 32,
+                                         static_cast<std::uint64_t>(m.hi) & 0xFFFFFFFFu, m.lo >> 32,
+                                         m.lo & 0xFFFFFFFFu};
+        std::uint64_t q[4] = {};
+        std::uint64_t rest = 0;
+        for (int i = 0; i < 4; ++i) {
+            const std::uint64_t cur = (rest << 32) | digits[i];  // rest < divisor < 2^32
+            q[i] = cur / divisor;
+            rest = cur % divisor;
+        }
+        portable_wide_int r;
+        r.hi = static_cast<std::int64_t>((q[0] << 32) | q[1]);
+        r.lo = (q[2] << 32) | q[3];
+        return negative ? -r : r;
+    }
+
+    // The value, which must fit in 64 bits.
+    explicit constexpr operator std::int64_t() const { return static_cast<std::int64_t>(lo); }
+};
+
+#if defined(__SIZEOF_INT128__)
+__extension__ typedef __int128 wide_int;
+#else
+using wide_int = portable_wide_int;
+#endif
+
+}  // namespace roughpi
