@@ -24,23 +24,27 @@ namespace roughpi::detail {
 std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                           std::int64_t count);
 
-// As above, for n < 2^53 only (the quotients come from double-precision
-// division, which is exact there). Built only for x86-64.
+// As above, for n <= max_vector_n only. Built only for x86-64.
 std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                       std::int64_t count);
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                         std::int64_t count);
 
-// Largest n for which the vector paths are exact: below 2^53 the correctly
-// rounded quotient of two doubles never crosses an integer (the gap to the next
-// integer is at least 1/u, the rounding error below n/u * 2^-53 < 1/u).
-inline constexpr std::int64_t max_vector_n = (std::int64_t{1} << 53) - 1;
+// Largest n for which floor(n/u) is the floor of the double quotient: below
+// 2^53 the correctly rounded quotient never crosses an integer (the gap from
+// n/u to the next integer is at least 1/u, the rounding error at most
+// n/u * 2^-53 < 1/u).
+inline constexpr std::int64_t max_exact_double_n = (std::int64_t{1} << 53) - 1;
+
+// Largest n for the vector paths, which also reduce the unrounded quotient
+// modulo 30030 (see quotient_counts_vector.hpp): exact below 2^51.
+inline constexpr std::int64_t max_vector_n = (std::int64_t{1} << 51) - 1;
 
 // floor(n / d) for 0 <= n < 2^63, 1 <= d: by double-precision division
 // while that is exact (n < 2^53), which is cheaper than a 64-bit divide.
 inline std::int64_t exact_quotient(std::int64_t n, std::int64_t d)
 {
-    if (n <= max_vector_n)
+    if (n <= max_exact_double_n)
         return static_cast<std::int64_t>(static_cast<double>(n) / static_cast<double>(d));
     return n / d;
 }

@@ -12,14 +12,15 @@ namespace roughpi::detail {
 
 namespace {
 
-// floor(n / u) + 1 reduced modulo 30030: adds the quotients of 30030 to
-// k_sum and returns the remainders as 32-bit indices.
+// floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t: adds k to
+// k_sum and returns the table indices (r - 1 or, for r = 0, -1 or 0).
 inline __m128i reduce(__m256d nv, __m256d uv, __m256d& k_sum)
 {
-    const __m256d h = _mm256_add_pd(_mm256_floor_pd(_mm256_div_pd(nv, uv)), _mm256_set1_pd(1.0));
-    const __m256d k = _mm256_floor_pd(_mm256_mul_pd(h, _mm256_set1_pd(reciprocal_of_modulus)));
+    const __m256d reciprocal = _mm256_set1_pd(reciprocal_of_modulus);
+    const __m256d t = _mm256_div_pd(nv, uv);
+    const __m256d k = _mm256_floor_pd(_mm256_fmadd_pd(t, reciprocal, reciprocal));
     k_sum = _mm256_add_pd(k_sum, k);
-    return _mm256_cvttpd_epi32(_mm256_fnmadd_pd(k, _mm256_set1_pd(30030.0), h));
+    return _mm256_cvttpd_epi32(_mm256_fnmadd_pd(k, _mm256_set1_pd(30030.0), t));
 }
 
 }  // namespace
@@ -33,7 +34,6 @@ std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int3
     std::int64_t left = count;
 
     const __m256d nv = _mm256_set1_pd(static_cast<double>(n));
-    // A lane past the end gets u = n + 1: quotient 0, h = 1, table entry 1 = 0.
     const __m256d beyond = _mm256_set1_pd(static_cast<double>(n + 1));
     const __m256d lane = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
 

@@ -23,9 +23,7 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
     std::int64_t left = count;
 
     const __m512d nv = _mm512_set1_pd(static_cast<double>(n));
-    // A lane past the end gets u = n + 1: quotient 0, h = 1, table entry 1 = 0.
     const __m512d beyond = _mm512_set1_pd(static_cast<double>(n + 1));
-    const __m512d one = _mm512_set1_pd(1.0);
     const __m512d modulus = _mm512_set1_pd(30030.0);
     const __m512d reciprocal = _mm512_set1_pd(reciprocal_of_modulus);
     constexpr int floor_mode = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
@@ -48,18 +46,19 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
             std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
             const __m256i offsets =
                 _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(exclusive_byte_sums(gaps))));
-            __m512d uv = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(u)), _mm512_cvtepi32_pd(offsets));
+            // u < 2^26 here, so the u of the group are formed in 32-bit lanes.
+            __m512d uv = _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(u)), offsets));
             u += group_span(gaps);
             const std::int64_t active = left - g * vector_group;
             if (active < vector_group)
                 uv = _mm512_mask_blend_pd(static_cast<__mmask8>((1u << active) - 1), beyond, uv);
 
-            // h = floor(n / u) + 1; k = floor(h / 30030); index = h - 30030 k.
-            const __m512d h = _mm512_add_pd(_mm512_roundscale_pd(_mm512_div_pd(nv, uv), floor_mode), one);
-            const __m512d k = _mm512_roundscale_pd(_mm512_mul_pd(h, reciprocal), floor_mode);
+            // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t.
+            const __m512d t = _mm512_div_pd(nv, uv);
+            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
             k_sum = _mm512_add_pd(k_sum, k);
             _mm256_store_si256(reinterpret_cast<__m256i*>(ring.index[g & (ring_slots - 1)]),
-                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, h)));
+                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, t)));
             // Table reads for the group `read_behind` steps back.
             if (g >= read_behind)
                 table_sum += read_slot(ring, g - read_behind);

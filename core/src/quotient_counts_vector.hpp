@@ -13,11 +13,29 @@ namespace roughpi::detail {
 inline constexpr std::int32_t vector_group = 8;
 
 // 1/30030 rounded up (the nearest double, 0x1.175746e8cba40p-15, lies below it).
-// With the reciprocal above the true value, floor(h * reciprocal) is never too
-// small, and while h < 2^51 the error stays below 1/30030, the least distance
-// from h/30030 up to the next integer, so it is never too large either. The
-// vector paths see h <= n/17 + 1 < 2^49.
 inline constexpr double reciprocal_of_modulus = 0x1.175746e8cba41p-15;
+
+// Reducing a quotient modulo 30030 without rounding it first. Let t be the
+// double nearest n/u and q = floor(n/u) = floor(t) (see max_exact_double_n).
+// What the table needs is h = q + 1 = 30030 k + r with 0 <= r < 30030. The
+// vector paths take
+//
+//     k = floor(fma(t, R, R)),   R = reciprocal_of_modulus,
+//     r = trunc(t - 30030 k)     (one fused, exact operation; then truncated)
+//
+// k is right: (t+1)/30030 and (n/u+1)/30030 have the same floor, since no
+// multiple of 30030 lies strictly between q+1 and n/u+1 < q+2; and the
+// computed (t+1) R is off from (n/u+1)/30030 by less than (n/u)/30030 * 2^-51
+// (the rounding of t, of R and of the product), which for n < 2^51 is below
+// 1/(30030 u), the least distance from (n/u+1)/30030 to an integer when n/u is
+// not one. When n/u is an integer the product is never below the true value
+// (R is rounded up) and exceeds it by far less than 1/30030.
+// r is right: t - 30030 k = (r - 1) + (t - q) with 0 <= t - q < 1, exact in
+// one fused operation as it needs fewer bits than t. Truncated, that is r - 1
+// when r >= 1, and -1 or 0 when r = 0. The table is read one entry on: at r,
+// or at 0 or 1 for r = 0, whose entries are both 0, the entry at r = 0.
+//
+// A lane past the end of a count gets u = n + 1: t < 1, k = 0, entry 0 or 1.
 
 // Byte i of the result is g_0 + ... + g_{i-1}, the distance from the group's
 // first rough number to its i-th: multiplying by 0x0101...01 adds every byte
@@ -59,14 +77,14 @@ struct index_ring {
     alignas(32) std::int32_t index[ring_slots][vector_group];
 };
 
-// The sum of the table entries at the eight indices of one slot.
+// The sum of the table entries one on from the eight indices of one slot
+// (indices from -1 up).
 inline std::int64_t read_slot(const index_ring& ring, std::int64_t group)
 {
     const std::int32_t* i = ring.index[group & (ring_slots - 1)];
-    return (std::int64_t{wheel_prefix_count[i[0]]} + wheel_prefix_count[i[1]]) +
-           (wheel_prefix_count[i[2]] + wheel_prefix_count[i[3]]) +
-           (wheel_prefix_count[i[4]] + wheel_prefix_count[i[5]]) +
-           (wheel_prefix_count[i[6]] + wheel_prefix_count[i[7]]);
+    const std::uint16_t* entry = wheel_prefix_count + 1;
+    return (std::int64_t{entry[i[0]]} + entry[i[1]]) + (entry[i[2]] + entry[i[3]]) +
+           (entry[i[4]] + entry[i[5]]) + (entry[i[6]] + entry[i[7]]);
 }
 
 // The integer total of lanes that each hold an exact integer below 2^51.
