@@ -143,7 +143,23 @@ for label in "Memory for fixed size, input independent precomputed prime factori
     fi
 done
 
+# The command-line tool: a count, and a refused argument.
+cli=$build_dir/cli/roughpi.exe
+if [[ -f $cli ]]; then
+    got=$("$wine" "$cli" 1e10 2^32+1 2>/dev/null | tr -d '\r' | tr '\n' ' ')
+    if [[ $got != "455052511 203280221 " ]]; then
+        echo "windows-check: roughpi.exe 1e10 2^32+1 printed \"$got\"" >&2
+        errors=$((errors + 1))
+    fi
+    cli_status=0
+    "$wine" "$cli" abc >/dev/null 2>&1 || cli_status=$?
+    if [[ $cli_status -ne 2 ]]; then
+        echo "windows-check: roughpi.exe abc exited with $cli_status, not 2" >&2
+        errors=$((errors + 1))
+    fi
+fi
+
 [[ $errors -eq 0 ]] || fail "$errors problem(s) in the report above"
 
-echo "windows-check: OK: pi(10^1) ... pi(10^14) all correct under Wine" \
+echo "windows-check: OK: pi(10^1) ... pi(10^14) all correct under Wine, and roughpi.exe counts and refuses" \
      "(build ${build_seconds}s, wine prefix ${wineboot_seconds}s, run ${run_seconds}s)"

@@ -43,10 +43,19 @@ TEST(NoHeapTest, CountingAllocatesNothing)
     const long before = allocations.load();
     roughpi::build_wheel_tables();
     std::int64_t sum = 0;
-    for (std::int64_t x = 1; x <= 10'000'000'000; x *= 10)
-        sum += roughpi::prime_count(x);
+    for (auto path : {roughpi::counting_path::portable, roughpi::counting_path::avx2, roughpi::counting_path::avx512})
+        if (roughpi::counting_path_available(path))
+            for (std::int64_t x = 1; x <= 10'000'000'000; x *= 10)
+                sum += roughpi::prime_count(x, path);
     sum += roughpi::count_factor_tuples(1'000'000'000, 17, 120, 1, 5);
     sum += roughpi::count_rough_in_range(17, 1'000'000);
+    roughpi::prime_count_sums sums{};
+    const std::int64_t x = 1'000'000'000;
+    for (int piece = 0; piece < roughpi::prime_count_piece_count(x); ++piece) {
+        roughpi::prime_count_add_piece(x, piece, sums);
+        sum += static_cast<std::int64_t>(roughpi::prime_count_piece_share(x, piece) > 0);
+    }
+    sum += roughpi::prime_count_from_sums(x, sums);
     EXPECT_EQ(allocations.load(), before);
     EXPECT_GT(sum, 0);
 }

@@ -10,72 +10,38 @@
 #endif
 #include <immintrin.h>
 
-#include <cstring>
 
 namespace roughpi::detail {
 
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                         std::int64_t count)
 {
-    std::int64_t sum = 0;
-    std::int64_t u = u0;
-    std::int32_t q = q0;
-    std::int64_t left = count;
-
     const __m512d nv = _mm512_set1_pd(static_cast<double>(n));
     const __m512d beyond = _mm512_set1_pd(static_cast<double>(n + 1));
     const __m512d modulus = _mm512_set1_pd(30030.0);
     const __m512d reciprocal = _mm512_set1_pd(reciprocal_of_modulus);
     constexpr int floor_mode = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+    __m512d k_sum = _mm512_setzero_pd();
 
-    while (left > 0) {
-        if (q > WHEEL_RESIDUES - vector_group) {
-            // The group would read gaps past the end of the cycle: step to the wrap.
-            sum += scalar_quotient_count(n, u);
-            u += wheel_gaps[q];
-            q = next_wheel_position(q);
-            --left;
-            continue;
-        }
-        const std::int64_t groups = groups_before_wrap_or_flush(q, left);
-        __m512d k_sum = _mm512_setzero_pd();
-        std::int64_t table_sum = 0;
-        index_ring ring;
-        for (std::int64_t g = 0; g < groups; ++g) {
-            std::uint64_t gaps;
-            std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
-            const __m256i offsets =
-                _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(exclusive_byte_sums(gaps))));
-            // u < 2^26 here, so the u of the group are formed in 32-bit lanes.
-            __m512d uv = _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(u)), offsets));
-            u += group_span(gaps);
-            const std::int64_t active = left - g * vector_group;
-            if (active < vector_group)
-                uv = _mm512_mask_blend_pd(static_cast<__mmask8>((1u << active) - 1), beyond, uv);
-
-            // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t.
-            const __m512d t = _mm512_div_pd(nv, uv);
-            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
-            k_sum = _mm512_add_pd(k_sum, k);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(ring.index[g & (ring_slots - 1)]),
-                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, t)));
-            // Table reads for the group `read_behind` steps back.
-            if (g >= read_behind)
-                table_sum += read_slot(ring, g - read_behind);
-        }
-        for (std::int64_t g = groups > read_behind ? groups - read_behind : 0; g < groups; ++g)
-            table_sum += read_slot(ring, g);
+    const auto group = [&](std::uint64_t starts, std::int64_t u, std::int64_t active, std::int32_t* slot) {
+        // u < 2^26 here, so the u of the step are formed in 32-bit lanes.
+        const __m256i offsets = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(starts)));
+        __m512d uv = _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(u)), offsets));
+        if (active < vector_group)
+            uv = _mm512_mask_blend_pd(static_cast<__mmask8>((1u << active) - 1), beyond, uv);
+        // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t.
+        const __m512d t = _mm512_div_pd(nv, uv);
+        const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
+        k_sum = _mm512_add_pd(k_sum, k);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(slot), _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, modulus, t)));
+    };
+    const auto take_k_total = [&] {
         alignas(64) double k_lanes[8];
         _mm512_store_pd(k_lanes, k_sum);
-        sum += exact_lane_total(k_lanes, 8) * WHEEL_RESIDUES + table_sum;
-
-        const std::int64_t done = groups * vector_group < left ? groups * vector_group : left;
-        q += static_cast<std::int32_t>(groups * vector_group);
-        if (q == WHEEL_RESIDUES)
-            q = 0;
-        left -= done;
-    }
-    return sum;
+        k_sum = _mm512_setzero_pd();
+        return exact_lane_total(k_lanes, 8);
+    };
+    return vector_quotient_sum(n, u0, q0, count, group, take_k_total);
 }
 
 }  // namespace roughpi::detail

@@ -6,6 +6,7 @@
 #include "quotient_counts.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 namespace roughpi::detail {
 
@@ -100,6 +101,56 @@ inline std::int64_t exact_lane_total(const double* lanes, int count)
 inline std::int64_t scalar_quotient_count(std::int64_t n, std::int64_t u)
 {
     return coprime_count_up_to(static_cast<std::int64_t>(static_cast<double>(n) / static_cast<double>(u)));
+}
+
+// The loop both vector paths share: the sum of C(floor(n/u)) over `count`
+// rough numbers from u0 at wheel position q0, eight at a time.
+//
+//   group(offsets, u, active, slot)   one step: the step's rough numbers are u
+//        plus the bytes of `offsets`; lanes from `active` on (when below 8) are
+//        past the end and must count nothing; it adds the quotients of 30030
+//        to its own vector sum and writes the eight table indices to slot.
+//   take_k_total()   returns the integer total of that vector sum, and clears it.
+template <typename Group, typename TakeKTotal>
+inline std::int64_t vector_quotient_sum(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count,
+                                        Group&& group, TakeKTotal&& take_k_total)
+{
+    std::int64_t sum = 0;
+    std::int64_t u = u0;
+    std::int32_t q = q0;
+    std::int64_t left = count;
+    while (left > 0) {
+        if (q > WHEEL_RESIDUES - vector_group) {
+            // A step would read gaps past the end of the cycle: go one at a time to the wrap.
+            sum += scalar_quotient_count(n, u);
+            u += wheel_gaps[q];
+            q = next_wheel_position(q);
+            --left;
+            continue;
+        }
+        const std::int64_t groups = groups_before_wrap_or_flush(q, left);
+        std::int64_t table_sum = 0;
+        index_ring ring;
+        for (std::int64_t g = 0; g < groups; ++g) {
+            std::uint64_t gaps;
+            std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
+            group(exclusive_byte_sums(gaps), u, left - g * vector_group, ring.index[g & (ring_slots - 1)]);
+            u += group_span(gaps);
+            // Table reads for the group `read_behind` steps back.
+            if (g >= read_behind)
+                table_sum += read_slot(ring, g - read_behind);
+        }
+        for (std::int64_t g = groups > read_behind ? groups - read_behind : 0; g < groups; ++g)
+            table_sum += read_slot(ring, g);
+        sum += take_k_total() * WHEEL_RESIDUES + table_sum;
+
+        const std::int64_t done = groups * vector_group < left ? groups * vector_group : left;
+        q += static_cast<std::int32_t>(groups * vector_group);
+        if (q == WHEEL_RESIDUES)
+            q = 0;
+        left -= done;
+    }
+    return sum;
 }
 
 }  // namespace roughpi::detail
