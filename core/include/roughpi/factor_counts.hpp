@@ -31,7 +31,7 @@ namespace roughpi {
 //   (u, u),  u > b      weighs w / 2
 //   (u, v),  b < u < v  weighs w
 //
-// Requires: b rough, n >= b*b, 0 <= n <= 10^14, w a multiple of r*(r+1) and
+// Requires: b rough, n >= b*b, 0 <= n <= 10^18, w a multiple of r*(r+1) and
 // of 2, and build_wheel_tables().
 // Cost: one quotient per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
 // constant-time steps; a few scalars of stack, no heap.
@@ -44,8 +44,10 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
 // Weighted count of non-decreasing k-tuples of rough numbers, each at least b,
 // with product at most n, weighted as for count_factor_pairs (k >= 2).
 //
-// Requires: b rough, k >= 2, n >= b^k, 0 <= n <= 10^14, w / r! exact along
-// every run, and build_wheel_tables().
+// Requires: b rough, k >= 2, n >= b^k, 0 <= n <= 10^18, w / r! exact along
+// every run, and build_wheel_tables(). The count is summed in 128 bits but
+// returned in 64, so it must fit there: it does for n up to about 10^17;
+// counts near 10^18 can pass 2^63 (prime_count keeps those in 128 bits).
 // Cost: a walk over the non-decreasing choices of the first k-2 entries, each
 // ending in one call of the pair routine; the calls with the smallest first
 // entries dominate, so the time grows like sqrt(n) times a small factor.
