@@ -1,7 +1,7 @@
 // The benchmark program's report, read back from a file and from a terminal.
 #include <console.hpp>
 
-#include "support/temp_path.hpp"
+#include "support/temp_files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,7 @@ namespace {
 const std::string clear_sequence = "\033[3J\033[H\033[2J";
 const std::string spaces68(68, ' ');
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using roughpi::testing::read_file;
 
 std::vector<std::string> split_lines(const std::string& text)
 {

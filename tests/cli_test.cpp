@@ -4,7 +4,7 @@
 
 #include <roughpi/prime_count.hpp>
 
-#include "support/temp_path.hpp"
+#include "support/temp_files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -96,13 +96,7 @@ TEST(CliParseTest, TheLimitIsInclusive)
 // ---------------------------------------------------------------------------
 // The program.
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using roughpi::testing::read_file;
 
 struct outcome {
     int status = -1;
