@@ -11,8 +11,9 @@
 namespace roughpi::detail {
 
 // count_factor_tuples, summed in 128 bits: near n = 10^18 a weighted count of
-// triples or quadruples can pass 2^63. (The pair counts at the leaves stay
-// below 2^61: at most w * n * ln(n) / 50 with w * n <= 2 * 10^18.)
+// triples or quadruples can pass 2^63. The pair counts at the leaves stay
+// below 2^61: about w * n * ln(n) / 54 pairs' worth, and w * n <= 2 * 10^18
+// (w <= (d+2)! and n <= x / 17^d after d entries, largest at d = 0).
 wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                   std::int32_t k, counting_path path);
 

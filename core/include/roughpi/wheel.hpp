@@ -48,7 +48,7 @@ void build_wheel_tables();
 inline std::int64_t count_rough_in_range(std::int64_t lo, std::int64_t hi)
 {
     // With C(n) = #{1 <= m <= n coprime} = ((n+1) div 30030)*5760 + prefix[(n+1) mod 30030],
-    // the answer is C(hi) - C(lo - 1).
+    // the answer is C(hi) - C(lo - 1). Every product is below hi * 5760/30030 < hi: no overflow.
     const std::int64_t h = hi + 1;
     if (h < WHEEL_MODULUS)
         return std::int64_t{wheel_prefix_count[h]} - wheel_prefix_count[lo];
