@@ -5,8 +5,16 @@ execute_process(COMMAND ${NM} -u -C ${LIBRARY}
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
 endif()
-string(REGEX MATCHALL "[^\n]*(malloc|calloc|realloc|aligned_alloc|posix_memalign|operator new|operator delete|free)[^\n]*"
-       hits "${undefined}")
+# Whole symbol names only: sanitizer builds refer to helpers such as
+# __asan_stack_malloc_2, which are not heap allocation.
+string(REPLACE "\n" ";" lines "${undefined}")
+set(hits "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[ \t]*U[ \t]+" "" symbol "${line}")
+  if(symbol MATCHES "^(malloc|calloc|realloc|aligned_alloc|posix_memalign|free|operator new|operator delete)([^A-Za-z0-9_]|$)")
+    string(APPEND hits "  ${symbol}\n")
+  endif()
+endforeach()
 if(hits)
   message(FATAL_ERROR "the counting core refers to heap allocation:\n${hits}")
 endif()
