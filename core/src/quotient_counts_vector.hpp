@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace roughpi::detail {
 
@@ -79,13 +80,14 @@ struct index_ring {
 };
 
 // The sum of the table entries one on from the eight indices of one slot
-// (indices from -1 up).
-inline std::int64_t read_slot(const index_ring& ring, std::int64_t group)
+// (indices from -1 up). Eight entries of at most 5760 add up to far less than
+// 2^32, and 32-bit sums save the widening of each partial sum.
+inline std::uint32_t read_slot(const index_ring& ring, std::int64_t group)
 {
     const std::int32_t* i = ring.index[group & (ring_slots - 1)];
     const std::uint16_t* entry = wheel_prefix_count + 1;
-    return (std::int64_t{entry[i[0]]} + entry[i[1]]) + (entry[i[2]] + entry[i[3]]) +
-           (entry[i[4]] + entry[i[5]]) + (entry[i[6]] + entry[i[7]]);
+    return (std::uint32_t{entry[i[0]]} + entry[i[1]]) + (std::uint32_t{entry[i[2]]} + entry[i[3]]) +
+           (std::uint32_t{entry[i[4]]} + entry[i[5]]) + (std::uint32_t{entry[i[6]]} + entry[i[7]]);
 }
 
 // The integer total of lanes that each hold an exact integer below 2^51.
@@ -129,20 +131,48 @@ inline std::int64_t vector_quotient_sum(std::int64_t n, std::int64_t u0, std::in
             continue;
         }
         const std::int64_t groups = groups_before_wrap_or_flush(q, left);
-        std::int64_t table_sum = 0;
+        // Only the last group can be partial; the others need no check of
+        // their lanes.
+        const std::int64_t full = groups * vector_group > left ? groups - 1 : groups;
+        std::uint64_t table_sum = 0;
         index_ring ring;
-        for (std::int64_t g = 0; g < groups; ++g) {
+        const auto full_group = [&](std::int64_t g, std::int64_t slot) {
+            std::uint64_t gaps;
+            std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
+            group(exclusive_byte_sums(gaps), u, vector_group, ring.index[slot]);
+            u += group_span(gaps);
+        };
+        std::int64_t g = 0;
+        // Lead-in: fill the ring, reading from the group `read_behind` back on.
+        for (; g < full && g < ring_slots; ++g) {
+            full_group(g, g);
+            if (g >= read_behind)
+                table_sum += read_slot(ring, g - read_behind);
+        }
+        // Steady state, a whole turn of the ring per pass so that every slot
+        // is a constant offset.
+        for (; g + ring_slots <= full; g += ring_slots) {
+            [&]<int... j>(std::integer_sequence<int, j...>) {
+                ((full_group(g + j, j), table_sum += read_slot(ring, j + ring_slots - read_behind)), ...);
+            }(std::make_integer_sequence<int, ring_slots>{});
+        }
+        for (; g < full; ++g) {
+            full_group(g, g & (ring_slots - 1));
+            table_sum += read_slot(ring, g - read_behind);
+        }
+        if (full < groups) {
             std::uint64_t gaps;
             std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
             group(exclusive_byte_sums(gaps), u, left - g * vector_group, ring.index[g & (ring_slots - 1)]);
             u += group_span(gaps);
-            // Table reads for the group `read_behind` steps back.
             if (g >= read_behind)
                 table_sum += read_slot(ring, g - read_behind);
+            ++g;
         }
-        for (std::int64_t g = groups > read_behind ? groups - read_behind : 0; g < groups; ++g)
-            table_sum += read_slot(ring, g);
-        sum += take_k_total() * WHEEL_RESIDUES + table_sum;
+        // Drain: the groups not read yet.
+        for (std::int64_t h = g > read_behind ? g - read_behind : 0; h < g; ++h)
+            table_sum += read_slot(ring, h);
+        sum += take_k_total() * WHEEL_RESIDUES + static_cast<std::int64_t>(table_sum);
 
         const std::int64_t done = groups * vector_group < left ? groups * vector_group : left;
         q += static_cast<std::int32_t>(groups * vector_group);
