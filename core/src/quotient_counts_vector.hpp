@@ -136,12 +136,13 @@ inline std::int64_t vector_quotient_sum(std::int64_t n, std::int64_t u0, std::in
         const std::int64_t full = groups * vector_group > left ? groups - 1 : groups;
         std::uint64_t table_sum = 0;
         index_ring ring;
-        const auto full_group = [&](std::int64_t g, std::int64_t slot) {
+        const auto run_group = [&](std::int64_t g, std::int64_t slot, std::int64_t active) {
             std::uint64_t gaps;
             std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
-            group(exclusive_byte_sums(gaps), u, vector_group, ring.index[slot]);
+            group(exclusive_byte_sums(gaps), u, active, ring.index[slot]);
             u += group_span(gaps);
         };
+        const auto full_group = [&](std::int64_t g, std::int64_t slot) { run_group(g, slot, vector_group); };
         std::int64_t g = 0;
         // Lead-in: fill the ring, reading from the group `read_behind` back on.
         for (; g < full && g < ring_slots; ++g) {
@@ -161,10 +162,7 @@ inline std::int64_t vector_quotient_sum(std::int64_t n, std::int64_t u0, std::in
             table_sum += read_slot(ring, g - read_behind);
         }
         if (full < groups) {
-            std::uint64_t gaps;
-            std::memcpy(&gaps, wheel_gaps + q + g * vector_group, sizeof(gaps));
-            group(exclusive_byte_sums(gaps), u, left - g * vector_group, ring.index[g & (ring_slots - 1)]);
-            u += group_span(gaps);
+            run_group(g, g & (ring_slots - 1), left - g * vector_group);
             if (g >= read_behind)
                 table_sum += read_slot(ring, g - read_behind);
             ++g;
