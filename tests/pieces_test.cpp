@@ -83,6 +83,14 @@ TEST(WideIntTest, PortableTwoWordSumsMatchTheBuiltInType)
         // Back to 64 bits once the value is small again.
         const portable_wide_int small = q - q + portable_wide_int(-12345);
         EXPECT_EQ(static_cast<std::int64_t>(small), -12345);
+
+        // Products of two non-negative 64-bit integers, up to 126 bits.
+        const auto x = static_cast<std::int64_t>(rng() >> (1 + trial % 40));
+        const auto y = static_cast<std::int64_t>(rng() >> (1 + trial % 7));
+        const portable_wide_int p = portable_wide_int::product(x, y);
+        const roughpi::wide_int exact = static_cast<roughpi::wide_int>(x) * y;
+        EXPECT_EQ(p.lo, static_cast<std::uint64_t>(exact)) << x << " * " << y;
+        EXPECT_EQ(p.hi, static_cast<std::int64_t>(exact >> 64)) << x << " * " << y;
     }
 }
 #endif

@@ -3,7 +3,8 @@
 //
 // Compilers with __int128 (gcc, clang) use it; elsewhere a two-word struct
 // with just the operations the counting needs: add, subtract, negate, exact
-// division by a small positive integer, and conversion back to 64 bits.
+// division by a small positive integer, the product of two non-negative 64-bit
+// integers, and conversion back to 64 bits.
 #pragma once
 
 #include <cstdint>
@@ -67,14 +68,32 @@ struct portable_wide_int {
         return negative ? -r : r;
     }
 
+    // a * b for a, b >= 0, from four products of 32-bit halves.
+    static constexpr portable_wide_int product(std::int64_t a, std::int64_t b)
+    {
+        const auto x = static_cast<std::uint64_t>(a);
+        const auto y = static_cast<std::uint64_t>(b);
+        const std::uint64_t x0 = x & 0xFFFFFFFFu, x1 = x >> 32;
+        const std::uint64_t y0 = y & 0xFFFFFFFFu, y1 = y >> 32;
+        const std::uint64_t p00 = x0 * y0, p01 = x0 * y1, p10 = x1 * y0, p11 = x1 * y1;
+        const std::uint64_t middle = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
+        portable_wide_int r;
+        r.lo = (p00 & 0xFFFFFFFFu) | (middle << 32);
+        r.hi = static_cast<std::int64_t>(p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32));
+        return r;
+    }
+
     // The value, which must fit in 64 bits.
     explicit constexpr operator std::int64_t() const { return static_cast<std::int64_t>(lo); }
 };
 
 #if defined(__SIZEOF_INT128__)
 __extension__ typedef __int128 wide_int;
+// a * b in 128 bits, for a, b >= 0.
+constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return static_cast<wide_int>(a) * b; }
 #else
 using wide_int = portable_wide_int;
+constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return portable_wide_int::product(a, b); }
 #endif
 
 }  // namespace roughpi
