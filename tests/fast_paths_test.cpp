@@ -94,6 +94,62 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
     }
 }
 
+// The pair counts under a node of the tuple walk, run as one stream, against
+// the reference's pair counts one first entry at a time. The first entries
+// give loops of every length (none, under one group, whole groups only, loops
+// that cross the wrap of the gap cycle or run longer than a flush of the
+// vector sums) and quotients up to the largest n of the vector paths.
+TEST_P(FastPathsTest, PairNodeStreamsMatchPairByPairCounts)
+{
+    SCOPED_TRACE(trace);
+#if defined(ROUGHPI_HAVE_X86_PATHS)
+    if (GetParam() == counting_path::portable)
+        GTEST_SKIP() << "the portable path counts a node's pairs one first entry at a time";
+    for (int trial = 0; trial < 120; ++trial) {
+        std::int64_t n = 0, first = 0, last = 0;
+        switch (trial % 4) {
+        case 0:  // whole nodes of every size
+            n = uniform(17 * 17 * 17, trial % 8 ? 100'000'000 : 1'000'000'000'000);
+            first = 19;
+            last = n;
+            break;
+        case 1:  // ranges of first entries, up to the node's end and past it
+            n = uniform(1'000'000, 10'000'000'000);
+            first = rough(19, 1500);
+            last = first + uniform(0, 400);
+            break;
+        case 2:  // loops of more than 2^14 groups of eight
+            n = uniform(5'000'000'000'000, 20'000'000'000'000);
+            first = rough(19, 60);
+            last = first + uniform(0, 30);
+            break;
+        default:  // n / first at the largest n of the vector paths
+            first = rough(19, 100);
+            n = roughpi::detail::max_vector_n / 64 * 64 / first * first - uniform(0, 1000);
+            if (trial % 8 == 7)
+                n = roughpi::detail::max_vector_n * first;
+            last = first;
+            break;
+        }
+        const std::int64_t w = 6 * uniform(1, 4);
+        const std::int32_t position = roughpi::wheel_prefix_count[first % 30030];
+
+        roughpi::wide_int expected = 0;
+        std::int32_t q = position;
+        for (std::int64_t u1 = first; u1 <= last && u1 * u1 <= n / u1; u1 += roughpi::wheel_gaps[q],
+                          q = roughpi::next_wheel_position(q))
+            expected += roughpi::reference::count_factor_pairs(n / u1, u1, w, 2);
+        const roughpi::wide_int actual = GetParam() == counting_path::avx2
+                                             ? roughpi::detail::sum_pair_node_avx2(n, w, first, position, last)
+                                             : roughpi::detail::sum_pair_node_avx512(n, w, first, position, last);
+        ASSERT_TRUE(actual == expected) << "n = " << n << ", first = " << first << ", last = " << last
+                                        << ", w = " << w;
+    }
+#else
+    GTEST_SKIP() << "no vector paths in this build";
+#endif
+}
+
 TEST_P(FastPathsTest, PairsAndTuplesMatchTheReference)
 {
     SCOPED_TRACE(trace);

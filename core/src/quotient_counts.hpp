@@ -14,6 +14,7 @@
 #pragma once
 
 #include <roughpi/counting_path.hpp>
+#include <roughpi/wide_int.hpp>
 #include <roughpi/wheel.hpp>
 
 #include <cstdint>
@@ -29,6 +30,15 @@ std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int3
                                       std::int64_t count);
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                         std::int64_t count);
+
+// The sum of count_factor_pairs(n/u1, u1, w, 2) over the rough u1 from `first`
+// (at wheel position `position`) to `last` with u1^3 <= n, the pair counts of
+// one node of the tuple walk run as one stream. Requires n/first <=
+// max_vector_n. Built only for x86-64.
+wide_int sum_pair_node_avx2(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
+                            std::int64_t last);
+wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
+                              std::int64_t last);
 
 // Largest n for which floor(n/u) is the floor of the double quotient: below
 // 2^53 the correctly rounded quotient never crosses an integer (the gap from

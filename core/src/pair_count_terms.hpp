@@ -1,0 +1,73 @@
+// The parts of a weighted pair count that need no loop, and what the loop that
+// remains must run over.
+//
+// count_factor_pairs(n, b, w, r) with s = floor(sqrt(n)) and C(m) the coprime
+// integers up to m (see quotient_counts.hpp) splits as
+//
+//     base + w * (sum of C(n/u) over the K rough u in (b, s]  -  loop_offset)
+//
+// The functions here have internal linkage: the vector paths, compiled for
+// other instruction sets, include them too, and must not lend their copies to
+// the rest of the library.
+#pragma once
+
+#include "quotient_counts.hpp"
+
+#include <roughpi/wheel.hpp>
+
+#include <cstdint>
+
+namespace roughpi::detail {
+
+namespace {
+
+struct pair_count_terms {
+    std::int64_t base;         // the pairs (b, b), (b, v) and (u, u), weighted
+    std::int64_t loop_count;   // K, the rough u in (b, s]; the loop runs only when K > 0
+    std::int64_t loop_offset;  // K*C(b) + K(K+1)/2, the C(u) of those u
+    std::int64_t first_u;      // the first of them, the rough number after b,
+    std::int32_t first_position;  // and its position in the gap cycle
+};
+
+// C(b) for a rough b: the coprime integers up to and including b.
+inline std::int64_t coprime_count_through_rough(std::int64_t b)
+{
+    return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
+}
+
+// The terms of count_factor_pairs(n, b, w, r), given s = floor(sqrt(n)).
+inline pair_count_terms pair_terms(std::int64_t n, std::int64_t s, std::int64_t b, std::int64_t w, std::int32_t r)
+{
+    // C(b) - 1 counts the coprime integers below b; every count below is a
+    // difference of C values, each at most n.
+    const std::int64_t below_b = coprime_count_through_rough(b) - 1;
+    // Pairs with u = b: v runs over the rough numbers in (b, n/b], plus (b, b).
+    const std::int64_t above_b = coprime_count_up_to(exact_quotient(n, b)) - below_b - 1;
+    // Pairs (u, u) with b < u <= s.
+    const std::int64_t squares = coprime_count_up_to(s) - below_b - 1;
+
+    pair_count_terms t{};
+    // Each product is a weight times a count of pairs, so at most the result,
+    // which stays below 2^61 (see tuple_walk.hpp).
+    t.base = above_b * (w / r) + squares * (w / 2) + w / (r * (r + 1));
+    if (squares <= 0)
+        return t;
+
+    // Pairs (u, v) with b < u < v <= n/u, each of weight w: for each of the K
+    // rough u in (b, s], the rough v in (u, n/u], which is C(n/u) - C(u). The
+    // i-th rough number after b has C(u) = C(b) + i, so those terms add up to
+    // K*C(b) + K(K+1)/2 and only the quotients need a loop. The sum of the
+    // C(n/u) is below 0.2 * n * ln(n) / 5 < 2^63 for n <= 10^18; K and C(b)
+    // are below 2^28, so K*C(b) and K(K+1)/2 fit easily.
+    const std::int64_t K = squares;
+    const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
+    t.loop_count = K;
+    t.loop_offset = K * (below_b + 1) + K * (K + 1) / 2;
+    t.first_u = b + wheel_gaps[p];
+    t.first_position = next_wheel_position(p);
+    return t;
+}
+
+}  // namespace
+
+}  // namespace roughpi::detail
