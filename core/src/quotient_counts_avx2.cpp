@@ -23,38 +23,35 @@ inline __m128i reduce(__m256d nv, __m256d uv, __m256d& k_sum)
 }
 
 struct avx2_lanes {
-    __m256d nv;
-    __m256d beyond;
-    __m256d k_sum = _mm256_setzero_pd();
+    static __m256d dividend(std::int64_t n) { return _mm256_set1_pd(static_cast<double>(n)); }
+    static __m256i before(std::int64_t u) { return _mm256_set1_epi32(static_cast<std::int32_t>(u)); }
+    static __m256d no_k() { return _mm256_setzero_pd(); }
 
-    void set_dividend(std::int64_t n)
+    static void group(__m256d nv, __m256d& k_sum, __m256i& u_last, std::uint64_t sums, std::int64_t active,
+                      std::int32_t* slot)
     {
-        nv = _mm256_set1_pd(static_cast<double>(n));
-        beyond = _mm256_set1_pd(static_cast<double>(n + 1));
-    }
-
-    void group(std::uint64_t starts, std::int64_t u, std::int64_t active, std::int32_t* slot)
-    {
-        const __m128i offsets = _mm_cvtsi64_si128(static_cast<long long>(starts));
-        const __m256d base = _mm256_set1_pd(static_cast<double>(u));
-        __m256d u_low = _mm256_add_pd(base, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(offsets)));
-        __m256d u_high = _mm256_add_pd(base, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_epi64(offsets, 32))));
+        // u < 2^26 here, so the u of the step are formed in 32-bit lanes.
+        const __m256i from_last = _mm256_permutevar8x32_epi32(u_last, _mm256_set1_epi32(7));
+        u_last = _mm256_add_epi32(from_last, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(sums))));
+        const __m256d u_low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(u_last));
+        const __m256d u_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(u_last, 1));
+        __m256d n_low = nv;
+        __m256d n_high = nv;
         if (active < vector_group) {
+            // The lanes past the end of the loop divide 0.
             const __m256d lane = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
             const __m256d a = _mm256_set1_pd(static_cast<double>(active));
-            u_low = _mm256_blendv_pd(beyond, u_low, _mm256_cmp_pd(lane, a, _CMP_LT_OQ));
-            u_high = _mm256_blendv_pd(beyond, u_high,
-                                      _mm256_cmp_pd(_mm256_add_pd(lane, _mm256_set1_pd(4.0)), a, _CMP_LT_OQ));
+            n_low = _mm256_and_pd(nv, _mm256_cmp_pd(lane, a, _CMP_LT_OQ));
+            n_high = _mm256_and_pd(nv, _mm256_cmp_pd(_mm256_add_pd(lane, _mm256_set1_pd(4.0)), a, _CMP_LT_OQ));
         }
-        _mm_store_si128(reinterpret_cast<__m128i*>(slot), reduce(nv, u_low, k_sum));
-        _mm_store_si128(reinterpret_cast<__m128i*>(slot + 4), reduce(nv, u_high, k_sum));
+        _mm_store_si128(reinterpret_cast<__m128i*>(slot), reduce(n_low, u_low, k_sum));
+        _mm_store_si128(reinterpret_cast<__m128i*>(slot + 4), reduce(n_high, u_high, k_sum));
     }
 
-    std::int64_t take_k_total()
+    static std::int64_t k_total(__m256d k_sum)
     {
         alignas(32) double k_lanes[4];
         _mm256_store_pd(k_lanes, k_sum);
-        k_sum = _mm256_setzero_pd();
         return exact_lane_total(k_lanes, 4);
     }
 };
@@ -64,15 +61,13 @@ struct avx2_lanes {
 std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                       std::int64_t count)
 {
-    avx2_lanes lanes;
-    return vector_quotient_sum(n, u0, q0, count, lanes);
+    return vector_quotient_sum<avx2_lanes>(n, u0, q0, count);
 }
 
 wide_int sum_pair_node_avx2(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                           std::int64_t last)
 {
-    avx2_lanes lanes;
-    return vector_pair_node_sum(n, w, first, position, last, lanes);
+    return vector_pair_node_sum<avx2_lanes>(n, w, first, position, last);
 }
 
 }  // namespace roughpi::detail

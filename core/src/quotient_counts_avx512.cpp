@@ -16,38 +16,34 @@ namespace roughpi::detail {
 namespace {
 
 struct avx512_lanes {
-    __m512d nv;
-    __m512d beyond;
-    __m512d k_sum = _mm512_setzero_pd();
+    static __m512d dividend(std::int64_t n) { return _mm512_set1_pd(static_cast<double>(n)); }
+    static __m256i before(std::int64_t u) { return _mm256_set1_epi32(static_cast<std::int32_t>(u)); }
+    static __m512d no_k() { return _mm512_setzero_pd(); }
 
-    void set_dividend(std::int64_t n)
-    {
-        nv = _mm512_set1_pd(static_cast<double>(n));
-        beyond = _mm512_set1_pd(static_cast<double>(n + 1));
-    }
-
-    void group(std::uint64_t starts, std::int64_t u, std::int64_t active, std::int32_t* slot)
+    static void group(__m512d nv, __m512d& k_sum, __m256i& u_last, std::uint64_t sums, std::int64_t active,
+                      std::int32_t* slot)
     {
         constexpr int floor_mode = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
         // u < 2^26 here, so the u of the step are formed in 32-bit lanes.
-        const __m256i offsets = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(starts)));
-        __m512d uv = _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(u)), offsets));
-        if (active < vector_group)
-            uv = _mm512_mask_blend_pd(static_cast<__mmask8>((1u << active) - 1), beyond, uv);
-        // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t.
+        const __m256i from_last = _mm256_permutevar8x32_epi32(u_last, _mm256_set1_epi32(7));
+        u_last = _mm256_add_epi32(from_last, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(sums))));
+        const __m512d uv = _mm512_cvtepi32_pd(u_last);
+        // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0 in
+        // the lanes past the end of the loop.
+        const __m512d t = active < vector_group
+                              ? _mm512_maskz_div_pd(static_cast<__mmask8>((1u << active) - 1), nv, uv)
+                              : _mm512_div_pd(nv, uv);
         const __m512d reciprocal = _mm512_set1_pd(reciprocal_of_modulus);
-        const __m512d t = _mm512_div_pd(nv, uv);
         const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
         k_sum = _mm512_add_pd(k_sum, k);
         _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
                            _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
     }
 
-    std::int64_t take_k_total()
+    static std::int64_t k_total(__m512d k_sum)
     {
         alignas(64) double k_lanes[8];
         _mm512_store_pd(k_lanes, k_sum);
-        k_sum = _mm512_setzero_pd();
         return exact_lane_total(k_lanes, 8);
     }
 };
@@ -57,15 +53,13 @@ struct avx512_lanes {
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                         std::int64_t count)
 {
-    avx512_lanes lanes;
-    return vector_quotient_sum(n, u0, q0, count, lanes);
+    return vector_quotient_sum<avx512_lanes>(n, u0, q0, count);
 }
 
 wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                           std::int64_t last)
 {
-    avx512_lanes lanes;
-    return vector_pair_node_sum(n, w, first, position, last, lanes);
+    return vector_pair_node_sum<avx512_lanes>(n, w, first, position, last);
 }
 
 }  // namespace roughpi::detail
