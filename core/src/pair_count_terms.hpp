@@ -6,9 +6,7 @@
 //
 //     base + w * (sum of C(n/u) over the K rough u in (b, s]  -  loop_offset)
 //
-// The functions here have internal linkage: the vector paths, compiled for
-// other instruction sets, include them too, and must not lend their copies to
-// the rest of the library.
+// Internal linkage, for the same reason as the helpers of quotient_counts.hpp.
 #pragma once
 
 #include "quotient_counts.hpp"

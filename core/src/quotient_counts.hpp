@@ -50,6 +50,12 @@ inline constexpr std::int64_t max_exact_double_n = (std::int64_t{1} << 53) - 1;
 // modulo 30030 (see quotient_counts_vector.hpp): exact below 2^51.
 inline constexpr std::int64_t max_vector_n = (std::int64_t{1} << 51) - 1;
 
+// The helpers below have internal linkage: the vector paths, compiled for
+// other instruction sets, include them too, and an out-of-line copy of theirs
+// (as an unoptimised build makes) must not stand in for the rest of the
+// library's.
+namespace {
+
 // floor(n / d) for 0 <= n < 2^63, 1 <= d: by double-precision division
 // while that is exact (n < 2^53), which is cheaper than a 64-bit divide.
 inline std::int64_t exact_quotient(std::int64_t n, std::int64_t d)
@@ -67,5 +73,7 @@ inline std::int64_t coprime_count_up_to(std::int64_t m)
         return wheel_prefix_count[h];
     return h / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[h % WHEEL_MODULUS];
 }
+
+}  // namespace
 
 }  // namespace roughpi::detail
