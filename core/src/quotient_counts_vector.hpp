@@ -70,17 +70,20 @@ struct index_ring {
 };
 
 // The sum of the table entries one on from the eight indices of one slot
-// (indices from -1 up). Eight entries of at most 5760 add up to far less than
-// 2^32, and 32-bit sums save the widening of each partial sum. The indices
+// (indices from -1 up). Eight entries of at most 5760 add up to at most
+// 46080, so the sum is kept in 16 bits: each entry is then one addition
+// straight from the table, with no separate load and widening. The indices
 // are read back from memory even where the compiler could see them still in a
 // vector register: taking them from there costs the vector-to-scalar moves
 // that the ring is there to avoid.
-inline std::uint32_t read_slot(const index_ring& ring, std::int64_t group)
+inline std::uint16_t read_slot(const index_ring& ring, std::int64_t group)
 {
     const volatile std::int32_t* i = ring.index[group & (ring_slots - 1)];
     const std::uint16_t* entry = wheel_prefix_count + 1;
-    return (std::uint32_t{entry[i[0]]} + entry[i[1]]) + (std::uint32_t{entry[i[2]]} + entry[i[3]]) +
-           (std::uint32_t{entry[i[4]]} + entry[i[5]]) + (std::uint32_t{entry[i[6]]} + entry[i[7]]);
+    std::uint16_t sum = entry[i[0]];
+    for (int lane = 1; lane < vector_group; ++lane)
+        sum = static_cast<std::uint16_t>(sum + entry[i[lane]]);
+    return sum;
 }
 
 // The integer total of lanes that each hold an exact integer below 2^51.
