@@ -337,15 +337,18 @@ inline wide_int vector_stream_sum(Walk& walk)
             std::uint64_t gaps;
             std::memcpy(&gaps, gap, sizeof(gaps));
             gap += vector_group;
-            Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), left == 1 ? piece.last_active : vector_group,
-                         ring.index[j]);
-            reads += read_slot(ring, j + ring_slots - read_behind);
-            if (--left > 0)
+            if (left > 1) [[likely]] {
+                // Not the piece's last group, so a whole one, and more follow.
+                Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), vector_group, ring.index[j]);
+                reads += read_slot(ring, j + ring_slots - read_behind);
+                --left;
                 return true;
+            }
+            Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), piece.last_active, ring.index[j]);
+            reads += read_slot(ring, j + ring_slots - read_behind);
             // What the groups keep in registers goes through `piece` across
             // the call, so that none has to stay in memory throughout.
             piece.reads = reads;
-
             if (!start_piece()) {
                 end_slot = j + 1;
                 return false;
