@@ -3,10 +3,14 @@
 #include "reference/reference_counting.hpp"
 
 #include <roughpi/factor_counts.hpp>
+#include <roughpi/integer_roots.hpp>
 #include <roughpi/prime_count.hpp>
 #include <roughpi/wheel.hpp>
 
 #include "quotient_counts.hpp"
+#if defined(ROUGHPI_HAVE_X86_PATHS)
+#  include "quotient_counts_vector.hpp"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -217,6 +221,20 @@ TEST_P(FastPathsTest, ExactJustBelowPowersOfSeventeen)
         EXPECT_EQ(roughpi::prime_count(p - 2, GetParam()), at) << "x = " << p << " - 2";
     }
 }
+
+#if defined(ROUGHPI_HAVE_X86_PATHS)
+// The node walk's square root, taken straight from the double one, against the
+// exact one at squares and their neighbours over the whole range it serves.
+TEST(VectorHelpersTest, SquareRootBelowTwoToThe53MatchesTheExactOne)
+{
+    for (std::int64_t k = 1; k * k < (std::int64_t{1} << 53); k += 1 + k / 1000) {
+        for (const std::int64_t m : {k * k - 1, k * k, k * k + 1, k * k + 2 * k})
+            ASSERT_EQ(roughpi::detail::floor_sqrt_below_2_53(m), roughpi::floor_sqrt(m)) << "m = " << m;
+    }
+    const std::int64_t top = (std::int64_t{1} << 53) - 1;
+    EXPECT_EQ(roughpi::detail::floor_sqrt_below_2_53(top), roughpi::floor_sqrt(top));
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, FastPathsTest, ::testing::ValuesIn(available_paths()),
                          [](const auto& info) { return std::string(roughpi::counting_path_name(info.param)); });

@@ -1,6 +1,9 @@
 // What the vector paths of the quotient loop share: the group of eight
 // consecutive rough numbers each step handles, the exact reduction modulo 30030
-// in double precision, and the bookkeeping between groups.
+// in double precision, the ring the table reads go through, and the stream
+// that runs the quotient loops one after another: the walks that hand out the
+// loops (one loop, or the pair counts under a node of the tuple walk), and the
+// loop over the groups itself.
 //
 // Everything here has internal linkage: each vector path compiles it for its
 // own instruction set, and no copy may stand in for another.
@@ -15,7 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <utility>
+#include <type_traits>
 
 namespace roughpi::detail {
 
@@ -47,7 +50,8 @@ inline constexpr double reciprocal_of_modulus = 0x1.175746e8cba41p-15;
 // when r >= 1, and -1 or 0 when r = 0. The table is read one entry on: at r,
 // or at 0 or 1 for r = 0, whose entries are both 0, the entry at r = 0.
 //
-// A lane past the end of a loop divides 0 instead of n: t = 0, k = 0, entry 0.
+// A lane past the end of a loop divides 0 instead of n: t = 0, k = 0, and the
+// entry one on from index 0 is 0.
 
 // Byte i of the result is g_0 + ... + g_i: with g_0 the gap from the rough
 // number before a group to the group's first, the distance from that number
