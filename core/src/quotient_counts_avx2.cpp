@@ -65,7 +65,7 @@ std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int3
 }
 
 wide_int sum_pair_node_avx2(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
-                          std::int64_t last)
+                            std::int64_t last)
 {
     return vector_pair_node_sum<avx2_lanes>(n, w, first, position, last);
 }

@@ -57,7 +57,7 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
 }
 
 wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
-                          std::int64_t last)
+                              std::int64_t last)
 {
     return vector_pair_node_sum<avx512_lanes>(n, w, first, position, last);
 }
