@@ -31,7 +31,8 @@ std::int64_t sum_quotient_counts(counting_path path, std::int64_t n, std::int64_
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                 counting_path path)
 {
-    const detail::pair_count_terms t = detail::pair_terms(n, floor_sqrt(n), b, w, r);
+    const detail::pair_count_terms t = detail::pair_terms(floor_sqrt(n), detail::exact_quotient(n, b), b,
+                                                          detail::coprime_count_through_rough(b) - 1, w, r);
     if (t.loop_count <= 0)
         return t.base;
     return t.base + w * (sum_quotient_counts(path, n, t.first_u, t.first_position, t.loop_count) - t.loop_offset);

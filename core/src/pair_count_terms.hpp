@@ -33,14 +33,15 @@ inline std::int64_t coprime_count_through_rough(std::int64_t b)
     return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
 }
 
-// The terms of count_factor_pairs(n, b, w, r), given s = floor(sqrt(n)).
-inline pair_count_terms pair_terms(std::int64_t n, std::int64_t s, std::int64_t b, std::int64_t w, std::int32_t r)
+// The terms of count_factor_pairs(n, b, w, r), given s = floor(sqrt(n)),
+// n_over_b = floor(n/b) and below_b = C(b) - 1, the coprime integers below b
+// (each caller has its own cheap way to those).
+inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::int64_t b, std::int64_t below_b,
+                                   std::int64_t w, std::int32_t r)
 {
-    // C(b) - 1 counts the coprime integers below b; every count below is a
-    // difference of C values, each at most n.
-    const std::int64_t below_b = coprime_count_through_rough(b) - 1;
+    // Every count below is a difference of C values, each at most n.
     // Pairs with u = b: v runs over the rough numbers in (b, n/b], plus (b, b).
-    const std::int64_t above_b = coprime_count_up_to(exact_quotient(n, b)) - below_b - 1;
+    const std::int64_t above_b = coprime_count_up_to(n_over_b) - below_b - 1;
     // Pairs (u, u) with b < u <= s.
     const std::int64_t squares = coprime_count_up_to(s) - below_b - 1;
 

@@ -99,6 +99,26 @@ inline std::int64_t exact_lane_total(const double* lanes, int count)
     return total;
 }
 
+// floor(n / d) for n >= 0, d >= 1, by the integer divider.
+inline std::int64_t unsigned_quotient(std::int64_t n, std::int64_t d)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(n) / static_cast<std::uint64_t>(d));
+}
+
+// floor(sqrt(m)) for m >= 1, from any x >= floor(sqrt(m)), by Newton's method on
+// integers and the integer divider: from above, x -> floor((x + floor(m/x)) / 2)
+// never passes below floor(sqrt(m)) and stops there, at the first x with
+// x^2 <= m. Two steps come first unconditionally, which from a near guess is
+// all it takes, so that the loop's branch hardly ever goes the other way.
+inline std::int64_t floor_sqrt_from_above(std::int64_t m, std::int64_t x)
+{
+    x = (x + unsigned_quotient(m, x)) / 2;
+    x = (x + unsigned_quotient(m, x)) / 2;
+    while (x * x > m)
+        x = (x + unsigned_quotient(m, x)) / 2;
+    return x;
+}
+
 // floor(sqrt(m)) for 0 <= m < 2^53. m is exact in a double and its square
 // root is correctly rounded, so for m >= k^2 the root is at least k; rounded
 // up, it passes floor(sqrt(m)) by at most one, which one comparison takes back.
@@ -220,8 +240,8 @@ private:
 class pair_node_walk {
 public:
     pair_node_walk(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
-        : n_(n), w_(w), last_(last), u1_(first), q1_(position), m_(exact_quotient(n, first)),
-          s_(floor_sqrt_below_2_53(m_))
+        : n_(n), w_(w), last_(last), u1_(first), q1_(position), cycle_(first / WHEEL_MODULUS),
+          m_(exact_quotient(n, first)), s_(floor_sqrt_below_2_53(m_))
     {
     }
 
@@ -236,11 +256,15 @@ public:
             if (u1_ > last_ || s_ < u1_)
                 return false;
             // The next first entry's quotient and root, for the processor to
-            // work out while this entry's loop runs.
+            // work out while this entry's loop runs. The quotients here take
+            // the integer divider, which the loops leave idle, rather than
+            // queue behind the loops' own divisions.
             const std::int64_t next_u1 = u1_ + wheel_gaps[q1_];
-            const std::int64_t next_m = exact_quotient(n_, next_u1);
-            const std::int64_t next_s = floor_sqrt_below_2_53(next_m);
-            const pair_count_terms t = pair_terms(m_, s_, u1_, w_, 2);
+            const std::int64_t next_m = unsigned_quotient(n_, next_u1);
+            const std::int64_t next_s = floor_sqrt_from_above(next_m, s_);
+            // C(u1) - 1 = 5760 * floor(u1 / 30030) + (the wheel position of u1).
+            const pair_count_terms t =
+                pair_terms(s_, unsigned_quotient(m_, u1_), u1_, cycle_ * WHEEL_RESIDUES + q1_, w_, 2);
             bases_ += t.base;
             if (t.loop_count > 0) {
                 offsets_ += t.loop_offset;
@@ -248,6 +272,7 @@ public:
             }
             u1_ = next_u1;
             q1_ = next_wheel_position(q1_);
+            cycle_ += q1_ == 0 ? 1 : 0;
             m_ = next_m;
             s_ = next_s;
         }
@@ -268,6 +293,7 @@ private:
     std::int64_t n_, w_, last_;
     std::int64_t u1_;  // the next first entry,
     std::int32_t q1_;  // its wheel position,
+    std::int64_t cycle_;  // floor(u1 / 30030),
     std::int64_t m_;   // n / u1
     std::int64_t s_;   // and floor(sqrt(n / u1))
     loop_pieces loop_;
