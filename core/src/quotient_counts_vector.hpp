@@ -15,7 +15,6 @@
 #include <roughpi/integer_roots.hpp>
 #include <roughpi/wide_int.hpp>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -117,15 +116,6 @@ inline std::int64_t floor_sqrt_from_above(std::int64_t m, std::int64_t x)
     while (x * x > m)
         x = (x + unsigned_quotient(m, x)) / 2;
     return x;
-}
-
-// floor(sqrt(m)) for 0 <= m < 2^53. m is exact in a double and its square
-// root is correctly rounded, so for m >= k^2 the root is at least k; rounded
-// up, it passes floor(sqrt(m)) by at most one, which one comparison takes back.
-inline std::int64_t floor_sqrt_below_2_53(std::int64_t m)
-{
-    const auto s = static_cast<std::int64_t>(std::sqrt(static_cast<double>(m)));
-    return s - (s * s > m ? 1 : 0);
 }
 
 // Groups between two flushes of the vector sum of the quotients of 30030. A
@@ -241,7 +231,7 @@ class pair_node_walk {
 public:
     pair_node_walk(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
         : n_(n), w_(w), last_(last), u1_(first), q1_(position), cycle_(first / WHEEL_MODULUS),
-          m_(exact_quotient(n, first)), s_(floor_sqrt_below_2_53(m_))
+          m_(exact_quotient(n, first)), s_(floor_sqrt(m_))
     {
     }
 
