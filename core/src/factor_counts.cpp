@@ -10,6 +10,12 @@ namespace roughpi {
 
 namespace {
 
+// C(b) for a rough b: the coprime integers up to and including b.
+inline std::int64_t coprime_count_through_rough(std::int64_t b)
+{
+    return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
+}
+
 std::int64_t sum_quotient_counts(counting_path path, std::int64_t n, std::int64_t u0, std::int32_t q0,
                                  std::int64_t count)
 {
@@ -31,11 +37,14 @@ std::int64_t sum_quotient_counts(counting_path path, std::int64_t n, std::int64_
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                 counting_path path)
 {
-    const detail::pair_count_terms t = detail::pair_terms(floor_sqrt(n), detail::exact_quotient(n, b), b,
-                                                          detail::coprime_count_through_rough(b) - 1, w, r);
+    const detail::pair_count_terms t = detail::pair_terms(floor_sqrt(n), detail::exact_quotient(n, b),
+                                                          coprime_count_through_rough(b) - 1, w, r);
     if (t.loop_count <= 0)
         return t.base;
-    return t.base + w * (sum_quotient_counts(path, n, t.first_u, t.first_position, t.loop_count) - t.loop_offset);
+    // The loop starts at the rough number after b.
+    const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
+    return t.base + w * (sum_quotient_counts(path, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count) -
+                         t.loop_offset);
 }
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r)

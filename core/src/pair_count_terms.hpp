@@ -1,5 +1,5 @@
-// The parts of a weighted pair count that need no loop, and what the loop that
-// remains must run over.
+// The parts of a weighted pair count that need no loop, and how long the loop
+// that remains is.
 //
 // count_factor_pairs(n, b, w, r) with s = floor(sqrt(n)) and C(m) the coprime
 // integers up to m (see quotient_counts.hpp) splits as
@@ -23,21 +23,13 @@ struct pair_count_terms {
     std::int64_t base;         // the pairs (b, b), (b, v) and (u, u), weighted
     std::int64_t loop_count;   // K, the rough u in (b, s]; the loop runs only when K > 0
     std::int64_t loop_offset;  // K*C(b) + K(K+1)/2, the C(u) of those u
-    std::int64_t first_u;      // the first of them, the rough number after b,
-    std::int32_t first_position;  // and its position in the gap cycle
 };
-
-// C(b) for a rough b: the coprime integers up to and including b.
-inline std::int64_t coprime_count_through_rough(std::int64_t b)
-{
-    return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
-}
 
 // The terms of count_factor_pairs(n, b, w, r), given s = floor(sqrt(n)),
 // n_over_b = floor(n/b) and below_b = C(b) - 1, the coprime integers below b
 // (each caller has its own cheap way to those).
-inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::int64_t b, std::int64_t below_b,
-                                   std::int64_t w, std::int32_t r)
+inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::int64_t below_b, std::int64_t w,
+                                   std::int32_t r)
 {
     // Every count below is a difference of C values, each at most n.
     // Pairs with u = b: v runs over the rough numbers in (b, n/b], plus (b, b).
@@ -59,11 +51,8 @@ inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::i
     // C(n/u) is below 0.2 * n * ln(n) / 5 < 2^63 for n <= 10^18; K and C(b)
     // are below 2^28, so K*C(b) and K(K+1)/2 fit easily.
     const std::int64_t K = squares;
-    const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
     t.loop_count = K;
     t.loop_offset = K * (below_b + 1) + K * (K + 1) / 2;
-    t.first_u = b + wheel_gaps[p];
-    t.first_position = next_wheel_position(p);
     return t;
 }
 

@@ -254,7 +254,7 @@ public:
             const std::int64_t next_s = floor_sqrt_from_above(next_m, s_);
             // C(u1) - 1 = 5760 * floor(u1 / 30030) + (the wheel position of u1).
             const pair_count_terms t =
-                pair_terms(s_, unsigned_quotient(m_, u1_), u1_, cycle_ * WHEEL_RESIDUES + q1_, w_, 2);
+                pair_terms(s_, unsigned_quotient(m_, u1_), cycle_ * WHEEL_RESIDUES + q1_, w_, 2);
             bases_ += t.base;
             if (t.loop_count > 0) {
                 offsets_ += t.loop_offset;
