@@ -36,11 +36,11 @@ struct parsed_count {
 };
 
 // Parses one argument. Pure: no I/O, no state. limit must be >= 0.
-parsed_count parse_count(std::string_view text, std::int64_t limit = roughpi::max_supported_x);
+parsed_count parse_count(std::string_view text, std::int64_t limit = roughpi::MAX_SUPPORTED_X);
 
 // The message for a failed parse of `text`, without a program-name prefix,
 // e.g. "'abc' is not a number". Empty for parse_status::ok.
 std::string parse_error_message(std::string_view text, parse_status status,
-                                std::int64_t limit = roughpi::max_supported_x);
+                                std::int64_t limit = roughpi::MAX_SUPPORTED_X);
 
 }  // namespace roughpi::cli

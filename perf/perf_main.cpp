@@ -7,7 +7,7 @@
 // the cycles per range count at the clock measured with a dependent add chain.
 #include "reference/reference_counting.hpp"
 
-#include <roughpi/factor_counts.hpp>
+#include "factor_counts.hpp"
 #include <roughpi/prime_count.hpp>
 
 #include <benchmark/benchmark.h>

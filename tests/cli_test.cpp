@@ -2,7 +2,7 @@
 // as a user runs it (standard output, standard error and exit status).
 #include <parse_count.hpp>
 
-#include <roughpi/prime_count.hpp>
+#include <roughpi/roughpi.hpp>
 
 #include "support/temp_files.hpp"
 
@@ -22,15 +22,15 @@
 
 namespace {
 
-using roughpi::max_supported_x;
+using roughpi::MAX_SUPPORTED_X;
 using roughpi::cli::parse_count;
 using roughpi::cli::parse_error_message;
 using roughpi::cli::parse_status;
 
 constexpr std::int64_t int64_max = std::numeric_limits<std::int64_t>::max();
-static_assert(max_supported_x < int64_max, "2^63-1 is taken below as a value above the maximum");
+static_assert(MAX_SUPPORTED_X < int64_max, "2^63-1 is taken below as a value above the maximum");
 
-const std::string max_text = std::to_string(max_supported_x);
+const std::string max_text = std::to_string(MAX_SUPPORTED_X);
 
 // Parses with the limit at 2^63-1, so that the forms are tested apart from
 // whatever the core supports today.
@@ -81,8 +81,8 @@ TEST(CliParseTest, RejectedForms)
 
 TEST(CliParseTest, TheLimitIsInclusive)
 {
-    EXPECT_EQ(parse_count(max_text).value, max_supported_x);
-    EXPECT_EQ(parse_count(std::to_string(max_supported_x + 1)).status, parse_status::above_limit);
+    EXPECT_EQ(parse_count(max_text).value, MAX_SUPPORTED_X);
+    EXPECT_EQ(parse_count(std::to_string(MAX_SUPPORTED_X + 1)).status, parse_status::above_limit);
     EXPECT_EQ(parse_count("2^63-1").status, parse_status::above_limit);
     EXPECT_EQ(parse_count("2^63").status, parse_status::too_large);
     EXPECT_EQ(parse_count("1e3", 1000).value, 1000);
@@ -171,7 +171,7 @@ TEST(CliProgramTest, OptionsMayComeAnywhereUntilDoubleDash)
 
 TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
 {
-    const std::string above = std::to_string(max_supported_x + 1);
+    const std::string above = std::to_string(MAX_SUPPORTED_X + 1);
     const std::string too_large = "' does not fit in 64 bits; the largest supported value is " + max_text;
     const struct {
         std::vector<std::string> args;

@@ -1,8 +1,10 @@
 // The weighted factorisation counts against explicit tuple enumeration.
 #include "support/brute_force.hpp"
 
-#include <roughpi/factor_counts.hpp>
-#include <roughpi/wheel.hpp>
+#include "factor_counts.hpp"
+#include "wheel.hpp"
+
+#include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
 
@@ -44,9 +46,7 @@ TEST_F(FactorCountsTest, SmallestFactorisations)
 TEST_F(FactorCountsTest, CountsEveryOrderedTupleOnce)
 {
     // D_j(y) for j = 2 ... 5 at and around the first products, and at random y.
-    const auto seed = std::random_device{}();
-    SCOPED_TRACE("seed = " + std::to_string(seed));
-    std::mt19937_64 rng(seed);
+    ROUGHPI_SEEDED_RNG(rng);
     for (int j = 2; j <= 5; ++j) {
         std::vector<std::int64_t> ys = {ipow(17, j), ipow(17, j) + 1, ipow(17, j - 1) * 19 - 1,
                                         ipow(17, j - 1) * 19, ipow(17, j - 2) * 19 * 19};
@@ -66,9 +66,7 @@ TEST_F(FactorCountsTest, RunLengthWeightsMatchTheOrderingsOfEachTuple)
     // Inner calls of the walk: a first entry b other than 17, and an open run of
     // b's (r > 1) whose weight is divided down as the run grows. w = 8! keeps
     // every division exact for these k and r.
-    const auto seed = std::random_device{}();
-    SCOPED_TRACE("seed = " + std::to_string(seed));
-    std::mt19937_64 rng(seed);
+    ROUGHPI_SEEDED_RNG(rng);
     const std::int64_t bs[] = {17, 19, 23, 29, 31, 37, 101, 30029, 30031};
     for (int trial = 0; trial < 120; ++trial) {
         const std::int64_t b = bs[trial % 9];

@@ -2,15 +2,17 @@
 // straightforward reference: value for value on many random arguments.
 #include "reference/reference_counting.hpp"
 
-#include <roughpi/factor_counts.hpp>
-#include <roughpi/integer_roots.hpp>
+#include "factor_counts.hpp"
+#include "integer_roots.hpp"
 #include <roughpi/prime_count.hpp>
-#include <roughpi/wheel.hpp>
+#include "wheel.hpp"
 
 #include "quotient_counts.hpp"
 #if defined(ROUGHPI_HAVE_X86_PATHS)
 #  include "quotient_counts_vector.hpp"
 #endif
+
+#include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
 
@@ -35,10 +37,10 @@ class FastPathsTest : public ::testing::TestWithParam<counting_path> {
 protected:
     static void SetUpTestSuite() { roughpi::build_wheel_tables(); }
 
-    // A fresh seed per test, printed with every failure.
-    const unsigned seed = std::random_device{}();
+    // A seed per test (see test_seed), printed with every failure.
+    const std::uint32_t seed = roughpi::testing::test_seed();
     std::mt19937_64 rng{seed};
-    const std::string trace = "seed = " + std::to_string(seed) + ", path = " + roughpi::counting_path_name(GetParam());
+    const std::string trace = roughpi::testing::seed_note(seed) + ", path = " + roughpi::counting_path_name(GetParam());
 
     std::int64_t uniform(std::int64_t lo, std::int64_t hi)
     {
@@ -60,7 +62,7 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
 {
     SCOPED_TRACE(trace);
     const std::int64_t ns[] = {1'000'000, (std::int64_t{1} << 32) - 2, (std::int64_t{1} << 32) + 5,
-                               1'000'000'000'000, roughpi::detail::max_vector_n};
+                               1'000'000'000'000, roughpi::detail::MAX_VECTOR_N};
     for (int trial = 0; trial < 400; ++trial) {
         const std::int64_t n = trial % 5 == 4 ? ns[4] - uniform(0, 1000) : uniform(ns[trial % 5] / 2, ns[trial % 5]);
         std::int64_t u0 = trial % 3 == 0 ? 30030 * uniform(0, 3) + 30029 - 2 * uniform(0, 40) : uniform(17, 5000);
@@ -129,9 +131,9 @@ TEST_P(FastPathsTest, PairNodeStreamsMatchPairByPairCounts)
             break;
         default:  // n / first at the largest n of the vector paths
             first = rough(19, 100);
-            n = roughpi::detail::max_vector_n / 64 * 64 / first * first - uniform(0, 1000);
+            n = roughpi::detail::MAX_VECTOR_N / 64 * 64 / first * first - uniform(0, 1000);
             if (trial % 8 == 7)
-                n = roughpi::detail::max_vector_n * first;
+                n = roughpi::detail::MAX_VECTOR_N * first;
             last = first;
             break;
         }

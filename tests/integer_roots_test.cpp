@@ -1,5 +1,7 @@
 // Exact integer roots against brute force, at and around perfect powers.
-#include <roughpi/integer_roots.hpp>
+#include "integer_roots.hpp"
+
+#include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +57,7 @@ TEST(IntegerRootsTest, PowersAndTheirNeighbours)
 
 TEST(IntegerRootsTest, RandomArgumentsAgainstPowerComparisons)
 {
-    const auto seed = std::random_device{}();
-    SCOPED_TRACE("seed = " + std::to_string(seed));
-    std::mt19937_64 rng(seed);
+    ROUGHPI_SEEDED_RNG(rng);
     for (int trial = 0; trial < 200'000; ++trial) {
         // Magnitudes spread evenly from 1 to 10^18.
         const int digits = 1 + trial % 18;

@@ -1,7 +1,9 @@
 // The wheel tables and the constant-time range count, against gcd counts.
 #include "support/brute_force.hpp"
 
-#include <roughpi/wheel.hpp>
+#include "wheel.hpp"
+
+#include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,9 +77,7 @@ TEST_F(WheelTest, RangeCountAtBranchesAndPeriodBoundaries)
 
 TEST_F(WheelTest, RangeCountMatchesGcdCountOnRandomIntervals)
 {
-    const auto seed = std::random_device{}();
-    SCOPED_TRACE("seed = " + std::to_string(seed));
-    std::mt19937_64 rng(seed);
+    ROUGHPI_SEEDED_RNG(rng);
     // Starts near 0, within a few periods, and far out (to 10^14); lengths from
     // empty to more than two periods.
     const std::int64_t scales[] = {40, 200'000, 100'000'000'000'000};

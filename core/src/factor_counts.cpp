@@ -1,10 +1,8 @@
-#include <roughpi/factor_counts.hpp>
-#include <roughpi/integer_roots.hpp>
-#include <roughpi/wheel.hpp>
-
+#include "factor_counts.hpp"
+#include "integer_roots.hpp"
 #include "pair_count_terms.hpp"
 #include "quotient_counts.hpp"
-#include "tuple_walk.hpp"
+#include "wheel.hpp"
 
 namespace roughpi {
 
@@ -16,26 +14,18 @@ inline std::int64_t coprime_count_through_rough(std::int64_t b)
     return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
 }
 
-std::int64_t sum_quotient_counts(counting_path path, std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                 std::int64_t count)
+std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64_t n, std::int64_t u0,
+                                 std::int32_t q0, std::int64_t count)
 {
-#if defined(ROUGHPI_HAVE_X86_PATHS)
-    if (n <= detail::max_vector_n) {
-        if (path == counting_path::avx512)
-            return detail::sum_quotient_counts_avx512(n, u0, q0, count);
-        if (path == counting_path::avx2)
-            return detail::sum_quotient_counts_avx2(n, u0, q0, count);
-    }
-#else
-    (void)path;
-#endif
+    if (n <= kernels.max_n)
+        return kernels.sum_quotient_counts(n, u0, q0, count);
     return detail::sum_quotient_counts_portable(n, u0, q0, count);
 }
 
 }  // namespace
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                counting_path path)
+                                const detail::path_kernels& kernels)
 {
     const detail::pair_count_terms t = detail::pair_terms(floor_sqrt(n), detail::exact_quotient(n, b),
                                                           coprime_count_through_rough(b) - 1, w, r);
@@ -43,19 +33,26 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
         return t.base;
     // The loop starts at the rough number after b.
     const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
-    return t.base + w * (sum_quotient_counts(path, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count) -
+    return t.base + w * (sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p),
+                                             t.loop_count) -
                          t.loop_offset);
 }
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r)
 {
-    return count_factor_pairs(n, b, w, r, best_counting_path());
+    return count_factor_pairs(n, b, w, r, detail::best_kernels());
+}
+
+std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                counting_path path)
+{
+    return count_factor_pairs(n, b, w, r, detail::kernels_of(path));
 }
 
 namespace detail {
 
 wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
-                                std::int32_t position, std::int64_t last, counting_path path)
+                                std::int32_t position, std::int64_t last, const path_kernels& kernels)
 {
     wide_int total = 0;
     std::int64_t u = first;
@@ -66,17 +63,11 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
         const std::int64_t m = exact_quotient(n, u);
         if (!power_at_most(u, k - 1, m))
             break;
-#if defined(ROUGHPI_HAVE_X86_PATHS)
-        // Once n/u is small enough for the vector paths, the pair counts of
-        // this and the further first entries run there as one stream.
-        if (k == 3 && m <= max_vector_n) {
-            if (path == counting_path::avx512)
-                return total + sum_pair_node_avx512(n, w, u, q, last);
-            if (path == counting_path::avx2)
-                return total + sum_pair_node_avx2(n, w, u, q, last);
-        }
-#endif
-        total += count_factor_tuples_wide(m, u, w, 2, k - 1, path);
+        // Once n/u is small enough for the path's node stream, the pair counts
+        // of this and the further first entries run there as one stream.
+        if (k == 3 && kernels.sum_pair_node != nullptr && m <= kernels.max_n)
+            return total + kernels.sum_pair_node(n, w, u, q, last);
+        total += count_factor_tuples_wide(m, u, w, 2, k - 1, kernels);
         u += wheel_gaps[q];
         q = next_wheel_position(q);
     }
@@ -84,16 +75,70 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
 }
 
 wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                  std::int32_t k, counting_path path)
+                                  std::int32_t k, const path_kernels& kernels)
 {
     if (k == 2)
-        return count_factor_pairs(n, b, w, r, path);
+        return count_factor_pairs(n, b, w, r, kernels);
 
     // Next entry equal to b: the run of b's grows to length r, so divide by r.
-    wide_int total = count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, path);
+    wide_int total = count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels);
     // Next entry a new value: it opens a run of length 1, run parameter 2.
     const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
-    total += sum_over_first_entries(n, w, k, b + wheel_gaps[p], next_wheel_position(p), n, path);
+    total += sum_over_first_entries(n, w, k, b + wheel_gaps[p], next_wheel_position(p), n, kernels);
+    return total;
+}
+
+std::int64_t next_rough(std::int64_t v)
+{
+    // A coprime residue r is where the prefix count steps up: prefix[r + 1] = prefix[r] + 1.
+    while (wheel_prefix_count[v % WHEEL_MODULUS + 1] == wheel_prefix_count[v % WHEEL_MODULUS])
+        ++v;
+    return v;
+}
+
+wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
+                          const path_kernels& kernels)
+{
+    const auto [n, b, w, r, k] = node;
+    wide_int total = 0;
+    if (k == 1) {  // single entries: b itself, then the rough numbers after it
+        if (first <= b)
+            total += w / r;
+        const std::int64_t lo = first > b ? first : b + 1;
+        const std::int64_t hi = last < n ? last : n;
+        if (lo <= hi)
+            total += wide_product(w, count_rough_in_range(lo, hi));
+        return total;
+    }
+    if (k == 2) {
+        // The pairs (b, v) with v >= b: (b, b) weighs w / (r(r+1)), the rest w / r.
+        if (first <= b)
+            total += w / (r * (r + 1)) + wide_product(w / r, count_rough_in_range(b + 1, exact_quotient(n, b)));
+        // The pairs (u, v) with b < u <= v, u in [first, last]: (u, u) weighs
+        // w / 2 and (u, v), u < v <= n/u, weighs w; for the K consecutive rough
+        // u from u0 the rough v in (u, n/u] number C(n/u) - C(u), and the C(u)
+        // are C(u0), C(u0) + 1, ...
+        const std::int64_t s = floor_sqrt(n);
+        const std::int64_t lo = first > b ? first : b + 1;
+        const std::int64_t hi = last < s ? last : s;
+        if (lo > hi)
+            return total;
+        const std::int64_t u0 = next_rough(lo);
+        const std::int64_t K = count_rough_in_range(u0, hi);
+        if (K <= 0)
+            return total;
+        const std::int64_t below_u0 = coprime_count_through_rough(u0);  // C(u0)
+        const std::int64_t quotients =
+            sum_quotient_counts(kernels, n, u0, wheel_prefix_count[u0 % WHEEL_MODULUS], K);
+        total += wide_product(K, w / 2);
+        total += wide_product(w, quotients - K * below_u0 - K * (K - 1) / 2);
+        return total;
+    }
+    // Next entry equal to b: the run of b's grows.
+    if (first <= b)
+        total += count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels);
+    const std::int64_t lo = next_rough(first > b ? first : b + 1);
+    total += sum_over_first_entries(n, w, k, lo, wheel_prefix_count[lo % WHEEL_MODULUS], last, kernels);
     return total;
 }
 
@@ -102,13 +147,13 @@ wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w
 std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                  std::int32_t k, counting_path path)
 {
-    return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, path));
+    return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::kernels_of(path)));
 }
 
 std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                  std::int32_t k)
 {
-    return count_factor_tuples(n, b, w, r, k, best_counting_path());
+    return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::best_kernels()));
 }
 
 }  // namespace roughpi

@@ -1,4 +1,4 @@
-#include <roughpi/integer_roots.hpp>
+#include "integer_roots.hpp"
 
 #include <cmath>
 

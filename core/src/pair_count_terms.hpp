@@ -11,7 +11,7 @@
 
 #include "quotient_counts.hpp"
 
-#include <roughpi/wheel.hpp>
+#include "wheel.hpp"
 
 #include <cstdint>
 
@@ -39,7 +39,7 @@ inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::i
 
     pair_count_terms t{};
     // Each product is a weight times a count of pairs, so at most the result,
-    // which stays below 2^61 (see tuple_walk.hpp).
+    // which stays below 2^61 (see factor_counts.hpp).
     t.base = above_b * (w / r) + squares * (w / 2) + w / (r * (r + 1));
     if (squares <= 0)
         return t;

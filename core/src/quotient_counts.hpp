@@ -14,8 +14,8 @@
 #pragma once
 
 #include <roughpi/counting_path.hpp>
-#include <roughpi/wide_int.hpp>
-#include <roughpi/wheel.hpp>
+#include "wide_int.hpp"
+#include "wheel.hpp"
 
 #include <cstdint>
 
@@ -25,7 +25,7 @@ namespace roughpi::detail {
 std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                           std::int64_t count);
 
-// As above, for n <= max_vector_n only. Built only for x86-64.
+// As above, for n <= MAX_VECTOR_N only. Built only for x86-64.
 std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                       std::int64_t count);
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
@@ -34,7 +34,7 @@ std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::in
 // The sum of count_factor_pairs(n/u1, u1, w, 2) over the rough u1 from `first`
 // (at wheel position `position`) to `last` with u1^3 <= n, the pair counts of
 // one node of the tuple walk run as one stream. Requires n/first <=
-// max_vector_n. Built only for x86-64.
+// MAX_VECTOR_N. Built only for x86-64.
 wide_int sum_pair_node_avx2(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                             std::int64_t last);
 wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
@@ -44,11 +44,11 @@ wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first
 // 2^53 the correctly rounded quotient never crosses an integer (the gap from
 // n/u to the next integer is at least 1/u, the rounding error at most
 // n/u * 2^-53 < 1/u).
-inline constexpr std::int64_t max_exact_double_n = (std::int64_t{1} << 53) - 1;
+inline constexpr std::int64_t MAX_EXACT_DOUBLE_N = (std::int64_t{1} << 53) - 1;
 
 // Largest n for the vector paths, which also reduce the unrounded quotient
 // modulo 30030 (see quotient_counts_vector.hpp): exact below 2^51.
-inline constexpr std::int64_t max_vector_n = (std::int64_t{1} << 51) - 1;
+inline constexpr std::int64_t MAX_VECTOR_N = (std::int64_t{1} << 51) - 1;
 
 // The helpers below have internal linkage: the vector paths, compiled for
 // other instruction sets, include them too, and an out-of-line copy of theirs
@@ -60,7 +60,7 @@ namespace {
 // while that is exact (n < 2^53), which is cheaper than a 64-bit divide.
 inline std::int64_t exact_quotient(std::int64_t n, std::int64_t d)
 {
-    if (n <= max_exact_double_n)
+    if (n <= MAX_EXACT_DOUBLE_N)
         return static_cast<std::int64_t>(static_cast<double>(n) / static_cast<double>(d));
     return n / d;
 }

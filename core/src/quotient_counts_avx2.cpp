@@ -15,7 +15,7 @@ namespace {
 // k_sum and returns the table indices (r - 1 or, for r = 0, -1 or 0).
 inline __m128i reduce(__m256d nv, __m256d uv, __m256d& k_sum)
 {
-    const __m256d reciprocal = _mm256_set1_pd(reciprocal_of_modulus);
+    const __m256d reciprocal = _mm256_set1_pd(RECIPROCAL_OF_MODULUS);
     const __m256d t = _mm256_div_pd(nv, uv);
     const __m256d k = _mm256_floor_pd(_mm256_fmadd_pd(t, reciprocal, reciprocal));
     k_sum = _mm256_add_pd(k_sum, k);
@@ -37,7 +37,7 @@ struct avx2_lanes {
         const __m256d u_high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(u_last, 1));
         __m256d n_low = nv;
         __m256d n_high = nv;
-        if (active < vector_group) {
+        if (active < VECTOR_GROUP) {
             // The lanes past the end of the loop divide 0.
             const __m256d lane = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
             const __m256d a = _mm256_set1_pd(static_cast<double>(active));

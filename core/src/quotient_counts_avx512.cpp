@@ -30,10 +30,10 @@ struct avx512_lanes {
         const __m512d uv = _mm512_cvtepi32_pd(u_last);
         // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0 in
         // the lanes past the end of the loop.
-        const __m512d t = active < vector_group
+        const __m512d t = active < VECTOR_GROUP
                               ? _mm512_maskz_div_pd(static_cast<__mmask8>((1u << active) - 1), nv, uv)
                               : _mm512_div_pd(nv, uv);
-        const __m512d reciprocal = _mm512_set1_pd(reciprocal_of_modulus);
+        const __m512d reciprocal = _mm512_set1_pd(RECIPROCAL_OF_MODULUS);
         const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
         k_sum = _mm512_add_pd(k_sum, k);
         _mm256_store_si256(reinterpret_cast<__m256i*>(slot),

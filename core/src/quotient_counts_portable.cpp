@@ -30,7 +30,7 @@ std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::
             u += wheel_gaps[q];
             q = next_wheel_position(q);
         }
-    } else if (n <= max_exact_double_n) {
+    } else if (n <= MAX_EXACT_DOUBLE_N) {
         // Double-precision division is exact here and faster than a 64-bit divide.
         const auto nd = static_cast<double>(n);
         auto u = static_cast<double>(u0);

@@ -12,8 +12,8 @@
 #include "pair_count_terms.hpp"
 #include "quotient_counts.hpp"
 
-#include <roughpi/integer_roots.hpp>
-#include <roughpi/wide_int.hpp>
+#include "integer_roots.hpp"
+#include "wide_int.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -24,17 +24,17 @@ namespace roughpi::detail {
 namespace {
 
 // Rough numbers per step: eight gaps are read as one 64-bit word.
-inline constexpr std::int32_t vector_group = 8;
+inline constexpr std::int32_t VECTOR_GROUP = 8;
 
 // 1/30030 rounded up (the nearest double, 0x1.175746e8cba40p-15, lies below it).
-inline constexpr double reciprocal_of_modulus = 0x1.175746e8cba41p-15;
+inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 
 // Reducing a quotient modulo 30030 without rounding it first. Let t be the
-// double nearest n/u and q = floor(n/u) = floor(t) (see max_exact_double_n).
+// double nearest n/u and q = floor(n/u) = floor(t) (see MAX_EXACT_DOUBLE_N).
 // What the table needs is h = q + 1 = 30030 k + r with 0 <= r < 30030. The
 // vector paths take
 //
-//     k = floor(fma(t, R, R)),   R = reciprocal_of_modulus,
+//     k = floor(fma(t, R, R)),   R = RECIPROCAL_OF_MODULUS,
 //     r = trunc(t - 30030 k)     (one fused, exact operation; then truncated)
 //
 // k is right: (t+1)/30030 and (n/u+1)/30030 have the same floor, since no
@@ -65,11 +65,11 @@ inline std::uint64_t inclusive_byte_sums(std::uint64_t gaps)
 // The table reads of a group are done a few groups after its divisions, from
 // the indices it left in a small ring: read back at once, the vector-to-scalar
 // moves stall the loop; a few groups later they are plain loads.
-inline constexpr int ring_slots = 8;
-inline constexpr int read_behind = 6;  // groups between a group's divisions and its reads
+inline constexpr int RING_SLOTS = 8;
+inline constexpr int READ_BEHIND = 6;  // groups between a group's divisions and its reads
 
 struct index_ring {
-    alignas(32) std::int32_t index[ring_slots][vector_group];
+    alignas(32) std::int32_t index[RING_SLOTS][VECTOR_GROUP];
 };
 
 // The sum of the table entries one on from the eight indices of one slot
@@ -81,10 +81,10 @@ struct index_ring {
 // that the ring is there to avoid.
 inline std::uint16_t read_slot(const index_ring& ring, std::int64_t group)
 {
-    const volatile std::int32_t* i = ring.index[group & (ring_slots - 1)];
+    const volatile std::int32_t* i = ring.index[group & (RING_SLOTS - 1)];
     const std::uint16_t* entry = wheel_prefix_count + 1;
     std::uint16_t sum = entry[i[0]];
-    for (int lane = 1; lane < vector_group; ++lane)
+    for (int lane = 1; lane < VECTOR_GROUP; ++lane)
         sum = static_cast<std::uint16_t>(sum + entry[i[lane]]);
     return sum;
 }
@@ -122,7 +122,7 @@ inline std::int64_t floor_sqrt_from_above(std::int64_t m, std::int64_t x)
 // lane adds at most one k <= n/(17 * 30030) < 2^33 per group, so it stays
 // below 2^47, exact in a double; and the total of a flush, under
 // 8 * 2^47 * 5760 < 2^63, fits in 64 bits.
-inline constexpr std::int64_t flush_groups = std::int64_t{1} << 14;
+inline constexpr std::int64_t FLUSH_GROUPS = std::int64_t{1} << 14;
 
 // A stretch of quotient groups for the stream below: `left` groups whose gaps
 // are read on from `gaps`, the last of them with `last_active` lanes. A piece
@@ -150,42 +150,42 @@ public:
         piece.dividend = n;
         piece.u_before = u_before;
         p_ = p;
-        groups_ = (count + vector_group - 1) / vector_group;
-        last_active_ = count - (groups_ - 1) * vector_group;
+        groups_ = (count + VECTOR_GROUP - 1) / VECTOR_GROUP;
+        last_active_ = count - (groups_ - 1) * VECTOR_GROUP;
     }
 
     bool done() const { return groups_ == 0; }
 
     // The next piece of the loop, which must not be done: at most
-    // flush_groups groups, and none reading gaps past the end of the cycle.
+    // FLUSH_GROUPS groups, and none reading gaps past the end of the cycle.
     void hand_out(stream_piece& piece)
     {
-        std::int64_t groups = groups_ < flush_groups ? groups_ : flush_groups;
+        std::int64_t groups = groups_ < FLUSH_GROUPS ? groups_ : FLUSH_GROUPS;
         // A group reads the gaps from p_ to p_ + 7, the first of them the
         // gap to its first rough number.
-        const std::int32_t to_wrap = (WHEEL_RESIDUES - p_) / vector_group;
+        const std::int32_t to_wrap = (WHEEL_RESIDUES - p_) / VECTOR_GROUP;
         if (to_wrap == 0) {
-            for (std::int32_t i = 0; i < vector_group; ++i)
+            for (std::int32_t i = 0; i < VECTOR_GROUP; ++i)
                 wrap_gaps_[i] = wheel_gaps[(p_ + i) % WHEEL_RESIDUES];
             piece.gaps = wrap_gaps_;
             groups = 1;
-            p_ += vector_group - WHEEL_RESIDUES;
+            p_ += VECTOR_GROUP - WHEEL_RESIDUES;
         } else {
             piece.gaps = wheel_gaps + p_;
             if (groups > to_wrap)
                 groups = to_wrap;
-            p_ += static_cast<std::int32_t>(groups) * vector_group;
+            p_ += static_cast<std::int32_t>(groups) * VECTOR_GROUP;
         }
         piece.left = groups;
         groups_ -= groups;
-        piece.last_active = groups_ == 0 ? last_active_ : vector_group;
+        piece.last_active = groups_ == 0 ? last_active_ : VECTOR_GROUP;
     }
 
 private:
     std::int64_t groups_ = 0;  // groups not yet handed out,
     std::int32_t p_ = 0;       // the wheel position of the rough number before the first of them
     std::int64_t last_active_ = 0;
-    std::uint8_t wrap_gaps_[vector_group] = {};
+    std::uint8_t wrap_gaps_[VECTOR_GROUP] = {};
 };
 
 // The walk of a single quotient loop: C(floor(n/u)) for the `count` rough u
@@ -330,7 +330,7 @@ inline wide_int vector_stream_sum(Walk& walk)
     const auto start_piece = [&]() -> bool {
         if (!walk.next_piece(piece))
             return false;
-        if (unflushed + piece.left > flush_groups) {
+        if (unflushed + piece.left > FLUSH_GROUPS) {
             quotients += Lanes::k_total(k_sum) * WHEEL_RESIDUES;
             k_sum = Lanes::no_k();
             unflushed = 0;
@@ -351,21 +351,21 @@ inline wide_int vector_stream_sum(Walk& walk)
         const std::uint8_t* gap = piece.gaps;
         std::int64_t left = piece.left;
         std::uint64_t reads = 0;
-        // One group into slot j, and the reads of the group read_behind
+        // One group into slot j, and the reads of the group READ_BEHIND
         // before it. False after the last group.
         const auto step = [&]<int j>(std::integral_constant<int, j>) -> bool {
             std::uint64_t gaps;
             std::memcpy(&gaps, gap, sizeof(gaps));
-            gap += vector_group;
+            gap += VECTOR_GROUP;
             if (left > 1) [[likely]] {
                 // Not the piece's last group, so a whole one, and more follow.
-                Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), vector_group, ring.index[j]);
-                reads += read_slot(ring, j + ring_slots - read_behind);
+                Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), VECTOR_GROUP, ring.index[j]);
+                reads += read_slot(ring, j + RING_SLOTS - READ_BEHIND);
                 --left;
                 return true;
             }
             Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), piece.last_active, ring.index[j]);
-            reads += read_slot(ring, j + ring_slots - read_behind);
+            reads += read_slot(ring, j + RING_SLOTS - READ_BEHIND);
             // What the groups keep in registers goes through `piece` across
             // the call, so that none has to stay in memory throughout.
             piece.reads = reads;
@@ -378,17 +378,17 @@ inline wide_int vector_stream_sum(Walk& walk)
             reads = piece.reads;
             return true;
         };
-        static_assert(ring_slots == 8, "a turn of the loop below is eight steps");
+        static_assert(RING_SLOTS == 8, "a turn of the loop below is eight steps");
         while (step(std::integral_constant<int, 0>{}) && step(std::integral_constant<int, 1>{}) &&
                step(std::integral_constant<int, 2>{}) && step(std::integral_constant<int, 3>{}) &&
                step(std::integral_constant<int, 4>{}) && step(std::integral_constant<int, 5>{}) &&
                step(std::integral_constant<int, 6>{}) && step(std::integral_constant<int, 7>{})) {
         }
     }
-    // Drain: the last read_behind groups, not read yet (slots no group wrote
+    // Drain: the last READ_BEHIND groups, not read yet (slots no group wrote
     // read as zero).
     std::uint64_t table_sum = piece.reads;
-    for (int h = end_slot - read_behind; h < end_slot; ++h)
+    for (int h = end_slot - READ_BEHIND; h < end_slot; ++h)
         table_sum += read_slot(ring, h);
     return quotients + Lanes::k_total(k_sum) * WHEEL_RESIDUES + static_cast<std::int64_t>(table_sum);
 }

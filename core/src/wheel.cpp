@@ -1,11 +1,20 @@
-#include <roughpi/wheel.hpp>
+#include "wheel.hpp"
+
+#include <roughpi/prime_count.hpp>
 
 namespace roughpi {
 
 alignas(64) std::uint16_t wheel_prefix_count[WHEEL_MODULUS + 1];
 alignas(64) std::uint8_t wheel_gaps[WHEEL_RESIDUES];
 
-void build_wheel_tables()
+std::atomic<bool> wheel_tables_ready{false};
+
+namespace {
+
+// Set by the one thread that fills the tables.
+std::atomic<bool> build_claimed{false};
+
+void fill_wheel_tables()
 {
     wheel_prefix_count[0] = 0;
     wheel_prefix_count[1] = 0;
@@ -36,6 +45,22 @@ void build_wheel_tables()
 
     // The loop leaves i = 5759: the last residue, 30029, steps to 30031 = 30030 + 1.
     wheel_gaps[WHEEL_RESIDUES - 1] = 2;
+}
+
+}  // namespace
+
+void build_wheel_tables()
+{
+    if (wheel_tables_ready.load(std::memory_order_acquire))
+        return;
+    if (!build_claimed.exchange(true, std::memory_order_acq_rel)) {
+        fill_wheel_tables();
+        wheel_tables_ready.store(true, std::memory_order_release);
+        return;
+    }
+    // Another thread is filling them, which takes a fraction of a millisecond.
+    while (!wheel_tables_ready.load(std::memory_order_acquire)) {
+    }
 }
 
 }  // namespace roughpi

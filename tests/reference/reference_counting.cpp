@@ -1,10 +1,44 @@
 #include "reference/reference_counting.hpp"
 
-#include <roughpi/wheel.hpp>
+#include "wheel.hpp"
 
 #include <cmath>
 
 namespace roughpi::reference {
+
+namespace {
+
+// Added to floating-point roots and logarithm ratios before they are
+// truncated, so that an exact integer result computed as 2.9999999999999996
+// still truncates to 3.
+constexpr double FLOOR_NUDGE = 1e-11;
+
+// b^e <= n, by repeated multiplication that stops once past n.
+bool power_fits(std::int64_t b, int e, std::int64_t n)
+{
+    std::int64_t p = 1;
+    for (int i = 0; i < e; ++i) {
+        if (p > n / b)
+            return false;
+        p *= b;
+    }
+    return true;
+}
+
+// floor(x^(1/i)): the floating-point root, moved to the exact integer by
+// comparing powers, as the estimate can land on the wrong side of a perfect
+// power.
+std::int64_t integer_root(std::int64_t x, std::int32_t i)
+{
+    auto y = static_cast<std::int64_t>(std::pow(static_cast<double>(x) + FLOOR_NUDGE, 1.0 / i) + FLOOR_NUDGE);
+    while (y > 1 && !power_fits(y, i, x))
+        --y;
+    while (power_fits(y + 1, i, x))
+        ++y;
+    return y;
+}
+
+}  // namespace
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r)
 {
@@ -54,21 +88,17 @@ std::int64_t prime_count(std::int64_t x)
     if (x < FIRST_ROUGH)
         return small_prime_count_table[x];
 
+    // The terms are the (i, j) with 17^(i j) <= x. The bounds are exact
+    // comparisons of powers: near a power of 17 floating-point logarithms can
+    // admit a term whose tuple count is then called outside its range.
     std::int64_t term_sums[32] = {};
-    const double X = static_cast<double>(x) + FLOOR_NUDGE;
-    const double L = std::log(X);
-    const double L17 = std::log(17.00000000001);
-    const auto imax = static_cast<std::int32_t>(L / L17 + FLOOR_NUDGE) + 1;
-    for (std::int32_t i = 1; i < imax; ++i) {
+    for (std::int32_t i = 1; power_fits(FIRST_ROUGH, i, x); ++i) {
         const std::int32_t m = mobius_table[i];
         if (m == 0)
             continue;
-        const auto jmax = static_cast<std::int32_t>(L / i / L17 + FLOOR_NUDGE) + 1;
-        if (jmax <= 1)
-            continue;
-        const auto y = static_cast<std::int64_t>(std::pow(X, 1.0 / i) + FLOOR_NUDGE);
+        const std::int64_t y = integer_root(x, i);
         std::int64_t factorial = 1;
-        for (std::int32_t j = 1; j < jmax; ++j) {
+        for (std::int32_t j = 1; power_fits(FIRST_ROUGH, j, y); ++j) {
             factorial *= j;
             std::int64_t e;
             if (j == 1)

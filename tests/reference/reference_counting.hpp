@@ -1,8 +1,9 @@
 // The straightforward counting: each range count of the pair loop done on its
 // own, with a 64-bit division, a reduction modulo 30030 and two table reads;
-// roots and logarithms in double precision with a small nudge. It is the
-// yardstick the fast routines of the core are checked against, value for value,
-// and timed against.
+// the roots of the tuple walk in double precision with a small nudge, and the
+// terms of pi(x) bounded by exact comparisons of powers of 17. It is the
+// yardstick the fast routines of the core are checked against, value for
+// value, and timed against.
 #pragma once
 
 #include <cstdint>

@@ -89,11 +89,28 @@ struct portable_wide_int {
 
 #if defined(__SIZEOF_INT128__)
 __extension__ typedef __int128 wide_int;
+__extension__ typedef unsigned __int128 wide_uint;
 // a * b in 128 bits, for a, b >= 0.
 constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return static_cast<wide_int>(a) * b; }
+// The value high * 2^64 + low, and back.
+constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
+{
+    return static_cast<wide_int>(static_cast<wide_uint>(static_cast<std::uint64_t>(high)) << 64 | low);
+}
+constexpr std::uint64_t low_word(wide_int v) { return static_cast<std::uint64_t>(v); }
+constexpr std::int64_t high_word(wide_int v) { return static_cast<std::int64_t>(v >> 64); }
 #else
 using wide_int = portable_wide_int;
 constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return portable_wide_int::product(a, b); }
+constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
+{
+    portable_wide_int v;
+    v.lo = low;
+    v.hi = high;
+    return v;
+}
+constexpr std::uint64_t low_word(const wide_int& v) { return v.lo; }
+constexpr std::int64_t high_word(const wide_int& v) { return v.hi; }
 #endif
 
 }  // namespace roughpi

@@ -14,9 +14,12 @@
 //
 // Both tables are static storage of fixed size (about 64 KB in all), zero until
 // build_wheel_tables() fills them, and read-only afterwards. Nothing in them
-// depends on the input of any count.
+// depends on the input of any count. They are internal to the library: every
+// public entry point makes sure they are built (ensure_wheel_tables) before it
+// reads them, and everything below assumes it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace roughpi {
@@ -25,18 +28,26 @@ inline constexpr std::int64_t WHEEL_MODULUS = 30030;   // 2*3*5*7*11*13
 inline constexpr std::int32_t WHEEL_RESIDUES = 5760;   // phi(30030)
 inline constexpr std::int64_t FIRST_ROUGH = 17;        // smallest rough number
 
-// Added to floating-point roots and logarithm ratios before they are truncated,
-// so that an exact integer result computed as 2.9999999999999996 still
-// truncates to 3.
-inline constexpr double FLOOR_NUDGE = 1e-11;
-
 extern std::uint16_t wheel_prefix_count[WHEEL_MODULUS + 1];
 extern std::uint8_t wheel_gaps[WHEEL_RESIDUES];
 
-// Fills wheel_prefix_count and wheel_gaps. Must run once before any count;
-// running it again writes the same values.
-// Cost: about 15000 candidate tests, well under a millisecond; no heap.
+// Fills wheel_prefix_count and wheel_gaps, the first time only (declared in
+// the public prime_count.hpp). Cost: about 15000 candidate tests, well under a
+// millisecond; no heap.
 void build_wheel_tables();
+
+// True once the tables are built; set (with release order) after the last
+// write to them.
+extern std::atomic<bool> wheel_tables_ready;
+
+// Builds the tables unless they are built already: one load on the way of
+// every public call. A thread that finds them being built by another waits
+// for that build to finish, so no table is read half written.
+inline void ensure_wheel_tables()
+{
+    if (!wheel_tables_ready.load(std::memory_order_acquire)) [[unlikely]]
+        build_wheel_tables();
+}
 
 // Number of integers m with lo <= m <= hi and gcd(m, 30030) = 1.
 //

@@ -19,6 +19,8 @@
 //   D_j(y)  = count_factor_tuples(y, 17, j!, 1, j)     for j >= 3
 #pragma once
 
+#include "path_kernels.hpp"
+
 #include <roughpi/counting_path.hpp>
 
 #include <cstdint>
@@ -32,11 +34,13 @@ namespace roughpi {
 //   (u, v),  b < u < v  weighs w
 //
 // Requires: b rough, n >= b*b, 0 <= n <= 10^18, w a multiple of r*(r+1) and
-// of 2, and build_wheel_tables().
+// of 2, and the wheel tables built.
 // Cost: one quotient per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
 // constant-time steps; a few scalars of stack, no heap.
-// The overloads without a path run the best one this processor has
-// (see counting_path.hpp); every path returns the same value.
+// The overloads without a path run the best one this processor has; every
+// path returns the same value.
+std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                const detail::path_kernels& kernels);
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r);
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                 counting_path path);
@@ -45,7 +49,7 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
 // with product at most n, weighted as for count_factor_pairs (k >= 2).
 //
 // Requires: b rough, k >= 2, n >= b^k, 0 <= n <= 10^18, w / r! exact along
-// every run, and build_wheel_tables(). The count is summed in 128 bits but
+// every run, and the wheel tables built. The count is summed in 128 bits but
 // returned in 64, so it must fit there: it does for n up to about 10^17;
 // counts near 10^18 can pass 2^63 (prime_count keeps those in 128 bits).
 // Cost: a walk over the non-decreasing choices of the first k-2 entries, each
@@ -56,5 +60,44 @@ std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w,
                                  std::int32_t k);
 std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                  std::int32_t k, counting_path path);
+
+namespace detail {
+
+// count_factor_tuples, summed in 128 bits: near n = 10^18 a weighted count of
+// triples or quadruples can pass 2^63. The pair counts at the leaves stay
+// below 2^61: about w * n * ln(n) / 54 pairs' worth, and w * n <= 2 * 10^18
+// (w <= (d+2)! and n <= x / 17^d after d entries, largest at d = 0).
+wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                  std::int32_t k, const path_kernels& kernels);
+
+// The part of a k-tuple count whose first entry is a new value u (a run of
+// length 1, so the weight is w): the sum of count_factor_tuples(n/u, u, w, 2, k-1)
+// over the rough u with first <= u <= last and u^k <= n. `first` must be rough
+// and `position` its place in the gap cycle.
+wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
+                                std::int32_t position, std::int64_t last, const path_kernels& kernels);
+
+// A node of the walk: the non-decreasing k-tuples of rough numbers, each at
+// least b, with product at most n, weighted as in count_factor_tuples (for
+// k = 2, count_factor_pairs; for k = 1, the single entries v in [b, n], v = b
+// weighing w / r and every other w).
+struct walk_node {
+    std::int64_t n;
+    std::int64_t b;
+    std::int64_t w;
+    std::int32_t r;
+    std::int32_t k;
+};
+
+// The part of a node's count whose first entry v lies in [first, last]:
+// v = b goes on with the run of b's, and every rough v > b opens a new run. The
+// whole count is the range [b, n]. Requires n >= b^k and the wheel tables.
+wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
+                          const path_kernels& kernels);
+
+// The smallest rough number >= v, for v >= 17.
+std::int64_t next_rough(std::int64_t v);
+
+}  // namespace detail
 
 }  // namespace roughpi

@@ -1,0 +1,39 @@
+// The command line of `roughpi` (and of `roughpi-mpi`, which takes the same):
+// what it asks for, or everything that is wrong with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace roughpi::cli {
+
+struct command_line {
+    bool help = false;     // -h, --help: print the help and exit
+    bool version = false;  // --version: print the version and exit
+    bool time = false;     // --time: follow each count by its wall time
+    int threads = 0;       // -t N, --threads N, --threads=N; 0 means every logical CPU
+    std::vector<std::int64_t> numbers;  // the x to count, in order
+    // One message per bad argument, without the program's name, e.g.
+    // "'abc' is not a number"; empty when the command line is good.
+    std::vector<std::string> errors;
+};
+
+// Reads the arguments (argv[1] ... argv[argc-1]). Options may come anywhere
+// among the numbers, and "--" ends them. --help and --version win over
+// everything else: with either, no error is reported.
+command_line parse_command_line(int argc, const char* const* argv);
+
+// The text for the user: control characters and bytes that are not printable
+// ASCII shown as \n, \t or \xNN, so that an argument never writes raw control
+// codes to the terminal.
+std::string printable(std::string_view text);
+
+// The help that --help prints, for the program `name`.
+std::string help_text(std::string_view name);
+
+// "Usage: <name> [options] X [X ...]\n".
+std::string usage_line(std::string_view name);
+
+}  // namespace roughpi::cli

@@ -1,0 +1,22 @@
+// What `roughpi` and `roughpi-mpi` write: the counts on standard output, the
+// bad arguments on standard error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace roughpi::cli {
+
+// "<pi>\n", or with the time "<pi>  (<seconds, three decimals> s)\n".
+std::string count_line(std::int64_t pi, bool with_time, double seconds);
+
+// Writes text to standard output and flushes it; false when that failed.
+bool write_stdout(const std::string& text);
+
+// "<program>: <error>" for each error, then a hint at --help (and the usage
+// line when no number was given), on standard error.
+void report_usage_errors(std::string_view program, const std::vector<std::string>& errors);
+
+}  // namespace roughpi::cli

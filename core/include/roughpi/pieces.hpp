@@ -1,0 +1,124 @@
+// Counting pi(x) a piece at a time: for progress reports, for counting on
+// several threads or machines, and for counts that are stopped and resumed.
+//
+// The count of x splits into independent pieces whose sums add up to exactly
+// what prime_count(x) returns, in any order and on any machine:
+//
+//   std::vector<roughpi::prime_count_piece> pieces(roughpi::prime_count_pieces(x, {}));
+//   roughpi::prime_count_pieces(x, pieces);
+//   roughpi::prime_count_sums sums;
+//   for (const auto& piece : pieces)                 // any order, any thread
+//       roughpi::prime_count_add_piece(piece, sums);
+//   std::int64_t pi = roughpi::prime_count_from_sums(pieces, sums);
+//
+// A piece is a plain value of fixed size: it can be copied, stored or sent to
+// another process of the same program. Each one carries an estimate of its
+// work, good enough to hand out the largest pieces first and to show progress
+// that runs roughly in step with time. The split depends on x alone, so every
+// process that asks for the pieces of x gets the same list; it is fine enough
+// for hundreds of workers (at x = 10^16 no piece takes more than about 0.05 %
+// of the whole count).
+#pragma once
+
+#include <roughpi/counting_path.hpp>
+#include <roughpi/export.hpp>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace roughpi {
+
+namespace detail {
+struct piece_access;
+}
+
+// One piece of the count of x(). A default-constructed piece belongs to no
+// count, and every function below refuses it.
+class prime_count_piece {
+public:
+    // The x whose count this piece is part of (-1 for a default-constructed one).
+    std::int64_t x() const noexcept { return x_; }
+    // Estimated work, in arbitrary units that are the same for every piece of
+    // every x: the share of the piece in its count is its cost over the sum of
+    // the costs of all the pieces.
+    double cost() const noexcept { return cost_; }
+    // A 64-bit check of everything the piece holds, which also tells pieces
+    // apart: equal pieces have equal fingerprints.
+    std::uint64_t fingerprint() const noexcept { return check_; }
+
+private:
+    friend struct detail::piece_access;
+    std::int64_t x_ = -1;
+    std::int64_t n_ = 0;
+    std::int64_t b_ = 0;
+    std::int64_t w_ = 0;
+    std::int64_t first_ = 0;
+    std::int64_t last_ = 0;
+    std::int32_t r_ = 0;
+    std::int32_t k_ = 0;
+    std::int32_t term_ = 0;
+    std::int32_t sign_ = 0;
+    double cost_ = 0.0;
+    std::uint64_t check_ = 0;
+};
+
+// The exact sums of some pieces of one count: the term sums S_k of
+// pi(x) = 6 + sum_k S_k / k in 128 bits, and which pieces went into them (how
+// many, and the sum of their fingerprints). A plain value: no heap, and sums
+// of different threads or processes are added with +=.
+class ROUGHPI_API prime_count_sums {
+public:
+    static constexpr int TERMS = 32;
+    // to_words() gives x, the piece count, the fingerprint sum, then each term
+    // as two 64-bit words, low then high (two's complement).
+    static constexpr std::size_t WORDS = 3 + 2 * TERMS;
+
+    // The x of the pieces added so far; -1 while none has been.
+    std::int64_t x() const noexcept { return x_; }
+    // The number of pieces added so far.
+    std::uint64_t pieces() const noexcept { return pieces_; }
+
+    // Adds the sums of other pieces of the same count. Throws input_error when
+    // both hold pieces and their x differ.
+    prime_count_sums& operator+=(const prime_count_sums& other);
+
+    // Exact transport and storage: from_words(to_words()) is the same sums.
+    std::array<std::uint64_t, WORDS> to_words() const noexcept;
+    static prime_count_sums from_words(const std::array<std::uint64_t, WORDS>& words) noexcept;
+
+    friend bool operator==(const prime_count_sums&, const prime_count_sums&) = default;
+
+private:
+    friend struct detail::piece_access;
+    std::int64_t x_ = -1;
+    std::uint64_t pieces_ = 0;
+    std::uint64_t fingerprints_ = 0;
+    std::uint64_t low_[TERMS] = {};
+    std::int64_t high_[TERMS] = {};
+};
+
+// Splits the count of x into pieces: writes the first min(out.size(), total)
+// of them to out, in a fixed order, and returns the total number (at least 1).
+// Call it with an empty span to learn the number. Throws input_error for
+// x > MAX_SUPPORTED_X.
+// Cost: a walk over the top levels of the count, about a hundredth of the
+// count itself at 10^12 and less beyond; no heap.
+ROUGHPI_API std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out);
+
+// Counts one piece and adds it to sums. Throws input_error, and leaves sums as
+// they were, when the piece is not one that prime_count_pieces made (or was
+// damaged since), or when sums already hold pieces of another x.
+ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums);
+// The same on a given path; throws input_error when the path is not available.
+ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums,
+                                       counting_path path);
+
+// pi(x) from the sums of every piece of the count of x, which must hold each
+// of `pieces` (all of prime_count_pieces(x)) exactly once. Throws input_error
+// when they do not, so that a count is never finished from partial sums.
+ROUGHPI_API std::int64_t prime_count_from_sums(std::span<const prime_count_piece> pieces,
+                                               const prime_count_sums& sums);
+
+}  // namespace roughpi

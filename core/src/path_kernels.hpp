@@ -1,0 +1,38 @@
+// The one table of the counting paths: for each path its entry points, and
+// whether this build and processor can run it. Adding a path means a row here
+// (in counting_path.cpp), its source file and a line of CMake.
+#pragma once
+
+#include "wide_int.hpp"
+
+#include <roughpi/counting_path.hpp>
+
+#include <cstdint>
+
+namespace roughpi::detail {
+
+struct path_kernels {
+    counting_path path;
+    const char* name;
+    // Largest dividend n the kernels below take. Quotient loops of a larger n
+    // run on the portable kernel, which takes every n.
+    std::int64_t max_n;
+    // The sum of C(floor(n/u)) over `count` rough u from u0 at wheel position
+    // q0 (see quotient_counts.hpp).
+    std::int64_t (*sum_quotient_counts)(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count);
+    // The pair counts under one node of the tuple walk as one stream (see
+    // quotient_counts.hpp); null where the path counts them one at a time.
+    wide_int (*sum_pair_node)(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
+                              std::int64_t last);
+};
+
+// The kernels of a path. Throws input_error when the path is not available.
+const path_kernels& kernels_of(counting_path path);
+
+// The kernels of the fastest available path, chosen once.
+const path_kernels& best_kernels() noexcept;
+
+// The portable kernels, which every build and processor has.
+const path_kernels& portable_kernels() noexcept;
+
+}  // namespace roughpi::detail

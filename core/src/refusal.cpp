@@ -1,0 +1,30 @@
+#include "refusal.hpp"
+
+#include <roughpi/error.hpp>
+#include <roughpi/prime_count.hpp>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace roughpi::detail {
+
+void refuse(const char* format, ...)
+{
+    char message[256] = "roughpi: ";
+    const std::size_t prefix = std::strlen(message);
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message + prefix, sizeof(message) - prefix, format, arguments);
+    va_end(arguments);
+    throw input_error(message);
+}
+
+void check_supported(std::int64_t x)
+{
+    if (x > MAX_SUPPORTED_X)
+        refuse("x = %lld is above the largest supported value, %lld", static_cast<long long>(x),
+               static_cast<long long>(MAX_SUPPORTED_X));
+}
+
+}  // namespace roughpi::detail

@@ -1,0 +1,20 @@
+// Refusing a call: input_error with a message formatted on the stack, so that
+// the library's own code never calls an allocator (the exception itself is
+// the runtime's business, and only a refused call makes one).
+#pragma once
+
+#include <cstdint>
+
+namespace roughpi::detail {
+
+// Throws input_error with the printf-formatted message, prefixed "roughpi: ".
+[[noreturn]] void refuse(const char* format, ...)
+#if defined(__GNUC__) || defined(__clang__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Refuses an x above MAX_SUPPORTED_X.
+void check_supported(std::int64_t x);
+
+}  // namespace roughpi::detail

@@ -1,0 +1,7 @@
+#include <roughpi/version.hpp>
+
+namespace roughpi {
+
+const char* version() noexcept { return ROUGHPI_VERSION; }
+
+}  // namespace roughpi

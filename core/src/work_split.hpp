@@ -1,0 +1,45 @@
+// The split of a count into independent pieces, and the estimate of each
+// piece's work.
+//
+// Every term D_j(y) of the Moebius sum is a node of the tuple walk (see
+// factor_counts.hpp): the non-decreasing j-tuples of rough numbers with product
+// at most y, each weighted by its number of orderings. A node's count is the
+// sum over its children, one per value v of the next entry: v = b goes on with
+// the run of the last entry, and each rough v > b opens a new run. So a range
+// of children [first, last] of any node is a piece of the count that can be
+// counted on its own, and the pieces of a split add up to the whole.
+//
+// The split walks the nodes from the top, estimating the work under each
+// child, and cuts each node's children into ranges of about the same work.
+// Where a single child is too big for one piece (the run 17, 17, ... at the
+// start of every term is the largest), it is split the same way, one level
+// down: so the largest piece is small against the whole count at every x.
+#pragma once
+
+#include "factor_counts.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace roughpi::detail {
+
+struct split_piece {
+    std::int32_t term;  // the index k of the term sum S_k the piece adds to,
+    std::int32_t sign;  // and with which sign
+    walk_node node;
+    std::int64_t first;  // the range of the node's children,
+    std::int64_t last;
+    double cost;  // estimated work, in quotients of the vector loop
+};
+
+// Splits the count of x (17 <= x <= MAX_SUPPORTED_X): calls take(context,
+// piece) for each piece, in a fixed order that depends on x alone, and returns
+// the number of pieces. Only exact integer roots and the basic operations of
+// double precision go into the decisions, so the split is the same on every
+// machine. Requires the wheel tables.
+std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context);
+
+// The estimated work of a whole node, in the units of split_piece::cost.
+double node_cost(const walk_node& node);
+
+}  // namespace roughpi::detail
