@@ -225,6 +225,51 @@ TEST(CliProgramTest, AFailedWriteIsAnError)
     const outcome r = run({"100"}, "/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "roughpi: cannot write to standard output\n");
+    // The help and the version too.
+    EXPECT_EQ(run({"--help"}, "/dev/full").status, 1);
+    EXPECT_EQ(run({"--version"}, "/dev/full").status, 1);
+}
+
+TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-t", "1", "1e11"}, {"--threads", "3", "1e11"}, {"1e11", "--threads=2"},
+          {"--threads=4096", "1e11"}, {"1e11"}}) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out, "4118054813\n") << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+    }
+    const std::string needs = ": the number of threads must be a whole number from 1 to 4096";
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"-t", "0", "100"}, "roughpi: -t '0'" + needs},
+        {{"--threads", "-2", "100"}, "roughpi: --threads '-2'" + needs},
+        {{"--threads=abc", "100"}, "roughpi: --threads 'abc'" + needs},
+        {{"--threads=", "100"}, "roughpi: --threads ''" + needs},
+        {{"-t", "4097", "100"}, "roughpi: -t '4097'" + needs},
+        {{"-t", "2.5", "100"}, "roughpi: -t '2.5'" + needs},
+        {{"100", "-t"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+    };
+    for (const auto& c : bad) {
+        const outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+    }
+}
+
+TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)
+{
+    const outcome r = run({"12\x1b[2J", "--bad\a", "7\t"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\a'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: '12\\x1b[2J' is not a number"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: unknown option '--bad\\x07'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: '7\\t' is not a number"), std::string::npos) << r.err;
 }
 
 TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)

@@ -1,11 +1,13 @@
 // pi(x) against a sieve, the powers of ten, and independently computed values.
 #include "support/brute_force.hpp"
 
-#include <roughpi/prime_count.hpp>
+#include <roughpi/roughpi.hpp>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -98,6 +100,43 @@ void check_known_values(std::int64_t from, std::int64_t to)
 TEST_F(PrimeCountTest, KnownValues) { check_known_values(0, quick_limit); }
 
 TEST_F(PrimeCountTest, SlowKnownValues) { check_known_values(quick_limit + 1, 1'000'000'000'000'000); }
+
+// What a user can get wrong is refused, in every build type, and nothing needs
+// setting up first. (This test never builds the tables itself, and under
+// ctest it runs in a process of its own.)
+TEST(CheckedApiTest, MisuseIsRefusedAndNoSetUpIsNeeded)
+{
+    EXPECT_EQ(prime_count(100), 25);
+    EXPECT_EQ(prime_count(10'000), 1'229);
+    roughpi::build_wheel_tables();  // a warm-up, harmless after the fact
+    EXPECT_EQ(prime_count(1'000'000'007), 50'847'535);
+
+    using roughpi::counting_path;
+    const std::int64_t above = roughpi::MAX_SUPPORTED_X + 1;
+    EXPECT_THROW(prime_count(above), roughpi::input_error);
+    EXPECT_THROW(prime_count(INT64_MAX), roughpi::input_error);
+    EXPECT_THROW(prime_count(above, counting_path::portable), roughpi::input_error);
+    try {
+        prime_count(above);
+    } catch (const std::domain_error& error) {  // the standard base, as callers may catch it
+        EXPECT_EQ(std::string(error.what()), "roughpi: x = " + std::to_string(above) +
+                                                 " is above the largest supported value, " +
+                                                 std::to_string(roughpi::MAX_SUPPORTED_X));
+    }
+
+    // A path this build or processor lacks, or no path at all, is never run.
+    for (const auto path : {counting_path::portable, counting_path::avx2, counting_path::avx512,
+                            static_cast<counting_path>(7)}) {
+        if (roughpi::counting_path_available(path)) {
+            EXPECT_EQ(prime_count(1'000'000, path), 78'498);
+        } else {
+            EXPECT_THROW(prime_count(1'000'000, path), roughpi::input_error) << roughpi::counting_path_name(path);
+        }
+    }
+    EXPECT_FALSE(roughpi::counting_path_available(static_cast<counting_path>(7)));
+    EXPECT_STREQ(roughpi::counting_path_name(static_cast<counting_path>(7)), "unknown");
+    EXPECT_TRUE(roughpi::counting_path_available(roughpi::best_counting_path()));
+}
 
 // 2^53 is the first x whose pair count runs past the exact range of the vector
 // paths' double-precision quotients.

@@ -1,0 +1,143 @@
+// Counting on several threads: the same result as one thread for every thread
+// count; concurrent calls into the plain count; the tables built on first use
+// by many threads at once; and misuse of the parallel API refused.
+#include "support/random_seed.hpp"
+
+#include <roughpi/roughpi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <numeric>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Tables never built by hand: the counts must build them themselves, once,
+// however many threads ask at the same moment. (Each test runs in a process
+// of its own under ctest, so this one sees tables that nobody has built.)
+TEST(ThreadsTest, FirstUseFromManyThreadsBuildsTheTablesOnce)
+{
+    constexpr std::int64_t xs[] = {100, 10'000, 1'000'000, 123'456'789, 10'000'000'000};
+    constexpr std::int64_t expected[] = {25, 1'229, 78'498, 7'027'260, 455'052'511};
+    std::atomic<bool> go{false};
+    std::vector<std::int64_t> results(8 * std::size(xs));
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            while (!go.load()) {
+            }
+            for (std::size_t i = 0; i < std::size(xs); ++i)
+                results[t * std::size(xs) + i] = roughpi::prime_count(xs[(i + t) % std::size(xs)]);
+        });
+    go.store(true);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t t = 0; t < 8; ++t)
+        for (std::size_t i = 0; i < std::size(xs); ++i)
+            EXPECT_EQ(results[t * std::size(xs) + i], expected[(i + t) % std::size(xs)]) << "thread " << t;
+}
+
+TEST(ThreadsTest, ConcurrentPlainCountsMatchSequentialOnes)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    std::vector<std::int64_t> xs;
+    for (int i = 0; i < 24; ++i)
+        xs.push_back(std::uniform_int_distribution<std::int64_t>(0, 50'000'000'000)(rng));
+    std::vector<std::int64_t> sequential;
+    for (const std::int64_t x : xs)
+        sequential.push_back(roughpi::prime_count(x));
+    std::vector<std::int64_t> concurrent(xs.size());
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (std::size_t i = t; i < xs.size(); i += 4)
+                concurrent[i] = roughpi::prime_count(xs[i]);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(concurrent, sequential);
+}
+
+TEST(ParallelTest, EveryThreadCountGivesTheOneThreadCount)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    std::vector<std::int64_t> xs = {0, 1, 17, 1'000'000, 9'999'999'999, 10'000'000'000, 100'000'000'000,
+                                    1'000'000'000'000};
+    for (int i = 0; i < 3; ++i)
+        xs.push_back(std::uniform_int_distribution<std::int64_t>(10'000'000'000, 400'000'000'000)(rng));
+    for (const std::int64_t x : xs) {
+        const std::int64_t one = roughpi::prime_count(x);
+        for (const int threads : {0, 1, 2, 3, 7, 64})
+            EXPECT_EQ(roughpi::prime_count_parallel(x, threads), one) << "x = " << x << ", threads = " << threads;
+    }
+}
+
+TEST(ParallelTest, ChosenPiecesReportEachPieceAndTheirProgress)
+{
+    const std::int64_t x = 200'000'000'000;
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+    ASSERT_GT(pieces.size(), 8u);
+    // The odd pieces first, then the even ones; each piece reported once,
+    // with its own sums; the progress never goes back and ends at 1.
+    for (const int threads : {1, 3}) {
+        std::vector<std::size_t> odd, even;
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            (i % 2 ? odd : even).push_back(i);
+        std::vector<int> reported(pieces.size());
+        roughpi::prime_count_sums from_reports;
+        std::vector<double> shares;
+        roughpi::parallel_options options;
+        options.threads = threads;
+        options.piece_done = [&](std::size_t index, const roughpi::prime_count_sums& piece_sums) {
+            ++reported.at(index);
+            EXPECT_EQ(piece_sums.pieces(), 1u);
+            from_reports += piece_sums;
+        };
+        options.progress = [&](double share) { shares.push_back(share); };
+        roughpi::prime_count_sums sums = roughpi::count_pieces_parallel(pieces, odd, options);
+        EXPECT_EQ(sums.pieces(), odd.size());
+        sums += roughpi::count_pieces_parallel(pieces, even, options);
+        EXPECT_TRUE(sums == from_reports);
+        EXPECT_EQ(roughpi::prime_count_from_sums(pieces, sums), roughpi::prime_count(x));
+        EXPECT_TRUE(std::all_of(reported.begin(), reported.end(), [](int n) { return n == 1; }));
+        ASSERT_FALSE(shares.empty());
+        EXPECT_EQ(shares.back(), 1.0);
+        for (const double share : shares)
+            EXPECT_TRUE(share >= 0.0 && share <= 1.0) << share;
+    }
+}
+
+TEST(ParallelTest, MisuseIsRefused)
+{
+    EXPECT_THROW(roughpi::prime_count_parallel(1000, -1), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_parallel(1000, roughpi::MAX_THREADS + 1), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_parallel(roughpi::MAX_SUPPORTED_X + 1, 2), roughpi::input_error);
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(50'000'000'000);
+    const std::vector<std::size_t> outside = {0, pieces.size()};
+    const std::vector<std::size_t> twice = {1, 2, 1};
+    EXPECT_THROW(roughpi::count_pieces_parallel(pieces, outside), roughpi::input_error);
+    EXPECT_THROW(roughpi::count_pieces_parallel(pieces, twice), roughpi::input_error);
+}
+
+TEST(ParallelTest, AFailingCallbackStopsTheCount)
+{
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(1'000'000'000'000);
+    std::vector<std::size_t> all(pieces.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    roughpi::parallel_options options;
+    options.threads = 2;
+    int calls = 0;
+    options.piece_done = [&](std::size_t, const roughpi::prime_count_sums&) {
+        if (++calls == 3)
+            throw std::runtime_error("disk full");
+    };
+    EXPECT_THROW(roughpi::count_pieces_parallel(pieces, all, options), std::runtime_error);
+    EXPECT_EQ(calls, 3);
+}
+
+}  // namespace
