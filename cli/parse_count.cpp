@@ -221,8 +221,7 @@ std::string parse_error_message(std::string_view text, parse_status status, std:
         return message.append(" is not a whole number");
     case parse_status::negative:
         return message.append(" is negative");
-    case parse_status::too_large:
-        return message.append(" does not fit in 64 bits; the largest supported value is ").append(largest);
+    case parse_status::too_large:  // above 2^63 - 1, so above every limit too
     case parse_status::above_limit:
         return message.append(" is above the largest supported value, ").append(largest);
     }

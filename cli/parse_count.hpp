@@ -10,7 +10,7 @@
 // A leading '-' is read as a sign, so that "-5" is reported as negative rather
 // than as something that is not a number. Every part (mantissa, power, offset)
 // must fit in 64 bits unsigned and the value in 64 bits signed; anything
-// larger is reported as too large for 64 bits, whatever the limit.
+// larger is too_large, whatever the limit, and reported as above it.
 #pragma once
 
 #include <roughpi/prime_count.hpp>
@@ -26,7 +26,7 @@ enum class parse_status {
     not_a_number,    // none of the accepted forms
     not_whole,       // e-notation whose value has a fractional part, e.g. 2.55e1
     negative,        // below 0, e.g. -5 or 2^3-9
-    too_large,       // a part or the value does not fit in 64 bits
+    too_large,       // a part or the value is above 2^63 - 1
     above_limit,     // fits in 64 bits but exceeds the limit passed in
 };
 

@@ -28,7 +28,7 @@ using roughpi::cli::parse_error_message;
 using roughpi::cli::parse_status;
 
 constexpr std::int64_t int64_max = std::numeric_limits<std::int64_t>::max();
-static_assert(MAX_SUPPORTED_X < int64_max, "2^63-1 is taken below as a value above the maximum");
+static_assert(MAX_SUPPORTED_X == int64_max, "every signed 64-bit x is supported");
 
 const std::string max_text = std::to_string(MAX_SUPPORTED_X);
 
@@ -82,15 +82,17 @@ TEST(CliParseTest, RejectedForms)
 TEST(CliParseTest, TheLimitIsInclusive)
 {
     EXPECT_EQ(parse_count(max_text).value, MAX_SUPPORTED_X);
-    EXPECT_EQ(parse_count(std::to_string(MAX_SUPPORTED_X + 1)).status, parse_status::above_limit);
-    EXPECT_EQ(parse_count("2^63-1").status, parse_status::above_limit);
+    EXPECT_EQ(parse_count("2^63-1").value, MAX_SUPPORTED_X);
     EXPECT_EQ(parse_count("2^63").status, parse_status::too_large);
     EXPECT_EQ(parse_count("1e3", 1000).value, 1000);
     EXPECT_EQ(parse_count("1e3+1", 1000).status, parse_status::above_limit);
-    EXPECT_EQ(parse_error_message("1e19", parse_status::above_limit, 1'000'000'000'000'000'000),
-              "'1e19' is above the largest supported value, 1000000000000000000");
-    EXPECT_EQ(parse_error_message("2^64", parse_status::too_large, 1000),
-              "'2^64' does not fit in 64 bits; the largest supported value is 1000");
+    // From 2^63 up, whether or not it fits in 64 bits unsigned, the message
+    // states the maximum.
+    for (const char* text : {"1e19", "9223372036854775808", "2^64", "10^30"})
+        EXPECT_EQ(parse_error_message(text, parse_count(text).status),
+                  std::string("'") + text + "' is above the largest supported value, 9223372036854775807");
+    EXPECT_EQ(parse_error_message("1001", parse_status::above_limit, 1000),
+              "'1001' is above the largest supported value, 1000");
 }
 
 // ---------------------------------------------------------------------------
@@ -171,8 +173,7 @@ TEST(CliProgramTest, OptionsMayComeAnywhereUntilDoubleDash)
 
 TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
 {
-    const std::string above = std::to_string(MAX_SUPPORTED_X + 1);
-    const std::string too_large = "' does not fit in 64 bits; the largest supported value is " + max_text;
+    const std::string above = "' is above the largest supported value, " + max_text;
     const struct {
         std::vector<std::string> args;
         std::string first_line;
@@ -181,10 +182,11 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         {{""}, "roughpi: '' is not a number"},
         {{"-5"}, "roughpi: '-5' is negative"},
         {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
-        {{above}, "roughpi: '" + above + "' is above the largest supported value, " + max_text},
-        {{"2^64"}, "roughpi: '2^64" + too_large},
-        {{"99999999999999999999"}, "roughpi: '99999999999999999999" + too_large},
-        {{"10^30"}, "roughpi: '10^30" + too_large},
+        {{"2^63"}, "roughpi: '2^63" + above},
+        {{"1e19"}, "roughpi: '1e19" + above},
+        {{"2^64"}, "roughpi: '2^64" + above},
+        {{"99999999999999999999"}, "roughpi: '99999999999999999999" + above},
+        {{"10^30"}, "roughpi: '10^30" + above},
         {{"--frobnicate"}, "roughpi: unknown option '--frobnicate'"},
         {{"10", "-x"}, "roughpi: unknown option '-x'"},
         {{}, "roughpi: no number given"},

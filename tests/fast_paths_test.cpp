@@ -100,6 +100,67 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
     }
 }
 
+// Dividends above 2^53, up to the largest signed integer, where the portable
+// loop divides in 64-bit integers (every path sends such loops there): short
+// loops, against one range count per quotient.
+TEST(LargeDividendTest, QuotientSumsAboveTwoToTheFiftyThree)
+{
+    roughpi::build_wheel_tables();
+    ROUGHPI_SEEDED_RNG(rng);
+    const auto uniform = [&](std::int64_t lo, std::int64_t hi) {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+    };
+    constexpr std::int64_t two_53 = std::int64_t{1} << 53;
+    for (int trial = 0; trial < 300; ++trial) {
+        std::int64_t n = 0;
+        switch (trial % 3) {
+        case 0: n = two_53 + uniform(-3, 1000); break;
+        case 1: n = uniform(two_53, INT64_MAX); break;
+        default: n = INT64_MAX - uniform(0, 1000); break;
+        }
+        // First entries small, or near sqrt(n), where the quotients are smallest.
+        std::int64_t u0 = trial % 2 ? uniform(17, 100'000) : roughpi::floor_sqrt(n) - uniform(0, 5000);
+        while (roughpi::count_rough_in_range(u0, u0) != 1)
+            ++u0;
+        const std::int32_t q0 = roughpi::wheel_prefix_count[u0 % 30030];
+        const std::int64_t count = uniform(0, 40);
+        std::int64_t expected = 0;
+        std::int64_t u = u0;
+        std::int32_t q = q0;
+        for (std::int64_t i = 0; i < count; ++i) {
+            expected += roughpi::count_rough_in_range(1, n / u);
+            u += roughpi::wheel_gaps[q];
+            q = roughpi::next_wheel_position(q);
+        }
+        ASSERT_EQ(roughpi::detail::sum_quotient_counts_portable(n, u0, q0, count), expected)
+            << "n = " << n << ", u0 = " << u0 << ", count = " << count;
+    }
+}
+
+// Pair counts of dividends near 2^63 whose loops are short (b near sqrt(n)),
+// with weights that take the total past 2^63 (about 2^31 pairs weighing up to
+// 2^42), on every path, against the pairs counted one first entry at a time
+// in 128 bits.
+TEST_P(FastPathsTest, PairCountsNearTheTopOfTheRange)
+{
+    SCOPED_TRACE(trace);
+    const roughpi::detail::path_kernels& kernels = roughpi::detail::kernels_of(GetParam());
+    for (int trial = 0; trial < 100; ++trial) {
+        const std::int64_t n = trial % 2 ? INT64_MAX - uniform(0, 100) : uniform(std::int64_t{1} << 60, INT64_MAX);
+        const std::int64_t s = roughpi::floor_sqrt(n);
+        const std::int64_t b = rough(s - (trial % 4 == 0 ? 300'000 : 3000), s);
+        const int r = 1 + trial % 3;
+        // A multiple of r (r + 1) and of 2, up to about 2^41.
+        const std::int64_t w = std::int64_t{r} * (r + 1) * 2 * uniform(1, std::int64_t{1} << 38);
+        roughpi::wide_int expected = w / (r * (r + 1)) + roughpi::wide_product(w / r, roughpi::count_rough_in_range(b + 1, n / b));
+        for (std::int64_t u = b + 1; u <= s; ++u)
+            if (roughpi::count_rough_in_range(u, u) == 1)
+                expected += w / 2 + roughpi::wide_product(w, roughpi::count_rough_in_range(u + 1, n / u));
+        ASSERT_TRUE(roughpi::detail::count_factor_pairs_wide(n, b, w, r, kernels) == expected)
+            << "n = " << n << ", b = " << b << ", w = " << w << ", r = " << r;
+    }
+}
+
 // The pair counts under a node of the tuple walk, run as one stream, against
 // the reference's pair counts one first entry at a time. The first entries
 // give loops of every length (none, under one group, whole groups only, loops

@@ -124,9 +124,6 @@ TEST(PiecesTest, MisuseIsRefusedAndChangesNothing)
     roughpi::prime_count_add_piece(pieces_of(x + 1)[0], other);
     EXPECT_THROW(sums += other, roughpi::input_error);
     EXPECT_TRUE(sums == complete);
-
-    // Out of range.
-    EXPECT_THROW(roughpi::prime_count_pieces(roughpi::MAX_SUPPORTED_X + 1, {}), roughpi::input_error);
 }
 
 TEST(PiecesTest, SumsTravelExactlyAsWords)

@@ -91,6 +91,31 @@ TEST_F(WheelTest, RangeCountMatchesGcdCountOnRandomIntervals)
     }
 }
 
+TEST_F(WheelTest, RangeCountUpToTheLargestSignedInteger)
+{
+    // hi + 1 passes 2^63 - 1 at the very top; every interval near the top
+    // against gcd counts, and the whole range against whole periods plus a
+    // gcd count of the last, partial one.
+    constexpr std::int64_t top = INT64_MAX;
+    for (const std::int64_t back : {0, 1, 2, 29, 30030, 30031, 65000})
+        for (const std::int64_t length : {0, 1, 2, 17, 30030, 30031, 40000}) {
+            if (back == 0 && length == 0)  // lo would be 2^63
+                continue;
+            const std::int64_t hi = top - back;
+            const std::int64_t lo = hi - length + 1;
+            ASSERT_EQ(count_rough_in_range(lo, hi), brute_count_coprime(lo, hi)) << "lo = " << lo << ", hi = " << hi;
+        }
+    const std::int64_t last_period = top - top % 30030;
+    EXPECT_EQ(count_rough_in_range(17, top),
+              top / 30030 * 5760 - 1 + brute_count_coprime(last_period + 1, top));  // less 1, which is not rough
+    ROUGHPI_SEEDED_RNG(rng);
+    for (int trial = 0; trial < 200; ++trial) {
+        const std::int64_t hi = top - std::uniform_int_distribution<std::int64_t>(1, 1'000'000'000'000)(rng);
+        const std::int64_t lo = hi - std::uniform_int_distribution<std::int64_t>(-1, 70'000)(rng);
+        ASSERT_EQ(count_rough_in_range(lo, hi), brute_count_coprime(lo, hi)) << "lo = " << lo << ", hi = " << hi;
+    }
+}
+
 TEST_F(WheelTest, SteppingThroughTheGapCycleVisitsEveryRoughNumber)
 {
     // Walk three periods from 17, and across the wrap from 30029 to 30031.

@@ -24,18 +24,28 @@ std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64
 
 }  // namespace
 
+namespace detail {
+
+wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                 const path_kernels& kernels)
+{
+    const pair_count_terms t = pair_terms(floor_sqrt(n), exact_quotient(n, b), coprime_count_through_rough(b) - 1, w, r);
+    if (t.loop_count <= 0)
+        return t.base;
+    // The loop starts at the rough number after b. The pairs it counts are
+    // below 2^63 (see pair_count_terms.hpp), w times them need not be.
+    const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
+    const std::int64_t loop_pairs =
+        sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count) - t.loop_offset;
+    return t.base + wide_product(w, loop_pairs);
+}
+
+}  // namespace detail
+
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                 const detail::path_kernels& kernels)
 {
-    const detail::pair_count_terms t = detail::pair_terms(floor_sqrt(n), detail::exact_quotient(n, b),
-                                                          coprime_count_through_rough(b) - 1, w, r);
-    if (t.loop_count <= 0)
-        return t.base;
-    // The loop starts at the rough number after b.
-    const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
-    return t.base + w * (sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p),
-                                             t.loop_count) -
-                         t.loop_offset);
+    return static_cast<std::int64_t>(detail::count_factor_pairs_wide(n, b, w, r, kernels));
 }
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r)
@@ -78,7 +88,7 @@ wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w
                                   std::int32_t k, const path_kernels& kernels)
 {
     if (k == 2)
-        return count_factor_pairs(n, b, w, r, kernels);
+        return count_factor_pairs_wide(n, b, w, r, kernels);
 
     // Next entry equal to b: the run of b's grows to length r, so divide by r.
     wide_int total = count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels);

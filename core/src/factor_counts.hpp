@@ -33,8 +33,8 @@ namespace roughpi {
 //   (u, u),  u > b      weighs w / 2
 //   (u, v),  b < u < v  weighs w
 //
-// Requires: b rough, n >= b*b, 0 <= n <= 10^18, w a multiple of r*(r+1) and
-// of 2, and the wheel tables built.
+// Requires: b rough, n >= b*b, 0 <= n < 2^63, w a multiple of r*(r+1) and of
+// 2, the count below 2^63 (see count_factor_pairs_wide), and the wheel tables.
 // Cost: one quotient per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
 // constant-time steps; a few scalars of stack, no heap.
 // The overloads without a path run the best one this processor has; every
@@ -48,10 +48,10 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
 // Weighted count of non-decreasing k-tuples of rough numbers, each at least b,
 // with product at most n, weighted as for count_factor_pairs (k >= 2).
 //
-// Requires: b rough, k >= 2, n >= b^k, 0 <= n <= 10^18, w / r! exact along
+// Requires: b rough, k >= 2, n >= b^k, 0 <= n < 2^63, w / r! exact along
 // every run, and the wheel tables built. The count is summed in 128 bits but
 // returned in 64, so it must fit there: it does for n up to about 10^17;
-// counts near 10^18 can pass 2^63 (prime_count keeps those in 128 bits).
+// larger counts can pass 2^63 (prime_count keeps those in 128 bits).
 // Cost: a walk over the non-decreasing choices of the first k-2 entries, each
 // ending in one call of the pair routine; the calls with the smallest first
 // entries dominate, so the time grows like sqrt(n) times a small factor.
@@ -63,10 +63,15 @@ std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w,
 
 namespace detail {
 
-// count_factor_tuples, summed in 128 bits: near n = 10^18 a weighted count of
-// triples or quadruples can pass 2^63. The pair counts at the leaves stay
-// below 2^61: about w * n * ln(n) / 54 pairs' worth, and w * n <= 2 * 10^18
-// (w <= (d+2)! and n <= x / 17^d after d entries, largest at d = 0).
+// count_factor_pairs in 128 bits: D_2(x), about 0.037 x ln(x/289) ordered
+// pairs, passes 2^63 from about x = 6.6 10^18 on. Everywhere else in the walk the
+// pair counts stay below 2^62: w <= (d+2)! and n <= x / 17^d after d entries,
+// so w n <= 6 x / 17 for d >= 1, and a pair count is below 0.8 w n.
+wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
+                                 const path_kernels& kernels);
+
+// count_factor_tuples, summed in 128 bits: a weighted count of triples or
+// quadruples passes 2^63 from about x = 10^18 on.
 wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                   std::int32_t k, const path_kernels& kernels);
 

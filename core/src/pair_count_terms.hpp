@@ -39,7 +39,8 @@ inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::i
 
     pair_count_terms t{};
     // Each product is a weight times a count of pairs, so at most the result,
-    // which stays below 2^61 (see factor_counts.hpp).
+    // below 2^62 (see factor_counts.hpp); for D_2(x) itself, whose result
+    // can pass 2^63, the largest is 2 C(x/17) < 2^60.
     t.base = above_b * (w / r) + squares * (w / 2) + w / (r * (r + 1));
     if (squares <= 0)
         return t;
@@ -48,8 +49,9 @@ inline pair_count_terms pair_terms(std::int64_t s, std::int64_t n_over_b, std::i
     // rough u in (b, s], the rough v in (u, n/u], which is C(n/u) - C(u). The
     // i-th rough number after b has C(u) = C(b) + i, so those terms add up to
     // K*C(b) + K(K+1)/2 and only the quotients need a loop. The sum of the
-    // C(n/u) is below 0.2 * n * ln(n) / 5 < 2^63 for n <= 10^18; K and C(b)
-    // are below 2^28, so K*C(b) and K(K+1)/2 fit easily.
+    // C(n/u) is about R n (R (ln sqrt(n) + 3.0) - 1 - 1/17), R = 5760/30030,
+    // below 0.73 n < 2^63 for every n < 2^63; K and C(b) are below 2^30, so
+    // K*C(b) and K(K+1)/2 fit easily.
     const std::int64_t K = squares;
     t.loop_count = K;
     t.loop_offset = K * (below_b + 1) + K * (K + 1) / 2;

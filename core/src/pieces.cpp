@@ -75,7 +75,6 @@ struct piece_access {
     static void check(const prime_count_piece& p)
     {
         const bool fields_ok =
-            p.x_ <= MAX_SUPPORTED_X &&
             ((p.x_ < FIRST_ROUGH && p.k_ == 0) ||
              (p.x_ >= FIRST_ROUGH && p.k_ >= 1 && p.k_ < TERM_SUMS && p.term_ >= p.k_ && p.term_ < TERM_SUMS &&
               (p.sign_ == 1 || p.sign_ == -1) && p.b_ >= FIRST_ROUGH && p.n_ <= p.x_ && p.w_ >= 1 && p.r_ >= 1 &&
@@ -180,7 +179,6 @@ struct piece_access {
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
 {
-    detail::check_supported(x);
     if (x < FIRST_ROUGH) {
         if (!out.empty())
             out[0] = detail::piece_access::empty_count(x);

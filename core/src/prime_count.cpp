@@ -1,6 +1,5 @@
 #include "factor_counts.hpp"
 #include "path_kernels.hpp"
-#include "refusal.hpp"
 #include "terms.hpp"
 #include "wheel.hpp"
 
@@ -31,7 +30,7 @@ wide_int term_count(const term& t, const path_kernels& kernels)
     if (t.j == 1)
         return count_rough_in_range(FIRST_ROUGH, t.y);
     if (t.j == 2)
-        return count_factor_pairs(t.y, FIRST_ROUGH, 2, 1, kernels);
+        return count_factor_pairs_wide(t.y, FIRST_ROUGH, 2, 1, kernels);
     return count_factor_tuples_wide(t.y, FIRST_ROUGH, factorial(t.j), 1, t.j, kernels);
 }
 
@@ -55,13 +54,11 @@ std::int64_t count_with(std::int64_t x, const path_kernels& kernels)
 
 std::int64_t prime_count(std::int64_t x, counting_path path)
 {
-    detail::check_supported(x);
     return detail::count_with(x, detail::kernels_of(path));
 }
 
 std::int64_t prime_count(std::int64_t x)
 {
-    detail::check_supported(x);
     return detail::count_with(x, detail::best_kernels());
 }
 

@@ -1,7 +1,6 @@
 #include "refusal.hpp"
 
 #include <roughpi/error.hpp>
-#include <roughpi/prime_count.hpp>
 
 #include <cstdarg>
 #include <cstdio>
@@ -18,13 +17,6 @@ void refuse(const char* format, ...)
     std::vsnprintf(message + prefix, sizeof(message) - prefix, format, arguments);
     va_end(arguments);
     throw input_error(message);
-}
-
-void check_supported(std::int64_t x)
-{
-    if (x > MAX_SUPPORTED_X)
-        refuse("x = %lld is above the largest supported value, %lld", static_cast<long long>(x),
-               static_cast<long long>(MAX_SUPPORTED_X));
 }
 
 }  // namespace roughpi::detail

@@ -3,7 +3,6 @@
 // the runtime's business, and only a refused call makes one).
 #pragma once
 
-#include <cstdint>
 
 namespace roughpi::detail {
 
@@ -13,8 +12,5 @@ namespace roughpi::detail {
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
-
-// Refuses an x above MAX_SUPPORTED_X.
-void check_supported(std::int64_t x);
 
 }  // namespace roughpi::detail

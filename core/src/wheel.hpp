@@ -51,25 +51,26 @@ inline void ensure_wheel_tables()
 
 // Number of integers m with lo <= m <= hi and gcd(m, 30030) = 1.
 //
-// Valid for 0 <= lo <= hi + 1 (the empty range hi = lo - 1 gives 0) and
-// hi < 2^63 - 1. With lo >= 17 this is the number of rough numbers in
+// Valid for 0 <= lo <= hi + 1 (the empty range hi = lo - 1 gives 0), every hi
+// up to 2^63 - 1. With lo >= 17 this is the number of rough numbers in
 // [lo, hi]; for lo <= 1 the integer 1 is counted as well.
 // Cost: constant time (at most two table reads and two divisions by 30030),
-// no memory beyond the wheel tables. Requires build_wheel_tables().
+// no memory beyond the wheel tables. Requires the tables.
 inline std::int64_t count_rough_in_range(std::int64_t lo, std::int64_t hi)
 {
     // With C(n) = #{1 <= m <= n coprime} = ((n+1) div 30030)*5760 + prefix[(n+1) mod 30030],
-    // the answer is C(hi) - C(lo - 1). Every product is below hi * 5760/30030 < hi: no overflow.
-    const std::int64_t h = hi + 1;
-    if (h < WHEEL_MODULUS)
+    // the answer is C(hi) - C(lo - 1). h = hi + 1 is taken unsigned, as it
+    // reaches 2^63 for hi = 2^63 - 1; every product is below h * 5760/30030 < 2^63.
+    constexpr auto modulus = static_cast<std::uint64_t>(WHEEL_MODULUS);
+    const std::uint64_t h = static_cast<std::uint64_t>(hi) + 1;
+    if (h < modulus)
         return std::int64_t{wheel_prefix_count[h]} - wheel_prefix_count[lo];
-    const std::int64_t r = h % WHEEL_MODULUS;
+    const std::uint64_t r = h % modulus;
+    const auto whole_periods = static_cast<std::int64_t>(h / modulus);
     if (lo < WHEEL_MODULUS)
-        return (h - r) / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[r] -
-               wheel_prefix_count[lo];
+        return whole_periods * WHEEL_RESIDUES + wheel_prefix_count[r] - wheel_prefix_count[lo];
     const std::int64_t l = lo % WHEEL_MODULUS;
-    return (l - r - lo + h) / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[r] -
-           wheel_prefix_count[l];
+    return (whole_periods - lo / WHEEL_MODULUS) * WHEEL_RESIDUES + wheel_prefix_count[r] - wheel_prefix_count[l];
 }
 
 // Position in the gap cycle that follows position p (5759 wraps to 0).

@@ -1,5 +1,5 @@
 // A signed 128-bit integer for the sums that can pass 2^63: the weighted
-// tuple counts D_j(y) and the term sums of pi(x) near x = 10^18.
+// tuple counts D_j(y) and the term sums of pi(x) from about x = 10^18 on.
 //
 // Compilers with __int128 (gcc, clang) use it; elsewhere a two-word struct
 // with just the operations the counting needs: add, subtract, negate, exact

@@ -32,7 +32,7 @@ struct split_piece {
     double cost;  // estimated work, in quotients of the vector loop
 };
 
-// Splits the count of x (17 <= x <= MAX_SUPPORTED_X): calls take(context,
+// Splits the count of x (x >= 17): calls take(context,
 // piece) for each piece, in a fixed order that depends on x alone, and returns
 // the number of pieces. Only exact integer roots and the basic operations of
 // double precision go into the decisions, so the split is the same on every

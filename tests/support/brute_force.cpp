@@ -11,8 +11,13 @@ bool is_rough(std::int64_t m) { return m > 1 && std::gcd(m, std::int64_t{30030})
 std::int64_t brute_count_coprime(std::int64_t lo, std::int64_t hi)
 {
     std::int64_t count = 0;
-    for (std::int64_t m = lo; m <= hi; ++m)
+    if (lo > hi)
+        return 0;
+    for (std::int64_t m = lo;; ++m) {  // stops at hi, which may be 2^63 - 1
         count += std::gcd(m, std::int64_t{30030}) == 1;
+        if (m == hi)
+            break;
+    }
     return count;
 }
 

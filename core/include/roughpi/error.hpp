@@ -7,12 +7,12 @@
 
 namespace roughpi {
 
-// Thrown when a call asks for something the library cannot answer exactly: an
-// x above MAX_SUPPORTED_X, a counting path this processor lacks, a piece or a
-// set of sums that does not belong to the count it is used for. A refused
+// Thrown when a call asks for something the library cannot answer exactly: a
+// counting path this processor lacks, a piece or a set of sums that does not
+// belong to the count it is used for, a thread count out of range. A refused
 // call has counted nothing and changed nothing. The message says what was
-// wrong, e.g. "roughpi: x = 2000000000000000000 is above the largest supported
-// value, 1000000000000000000".
+// wrong, e.g. "roughpi: the counting path 'avx512' is not available on this
+// processor or in this build".
 class ROUGHPI_API input_error : public std::domain_error {
 public:
     using std::domain_error::domain_error;

@@ -38,8 +38,7 @@ struct parallel_options {
 };
 
 // pi(x) on options.threads threads (every logical CPU by default). Throws
-// input_error for x > MAX_SUPPORTED_X or a thread count outside
-// [0, MAX_THREADS].
+// input_error for a thread count outside [0, MAX_THREADS].
 // Memory: the list of pieces (a few thousand pieces of 80 bytes) and each
 // worker's stack and sums; the counting itself allocates nothing.
 ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, int threads = 0);

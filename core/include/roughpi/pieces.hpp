@@ -101,8 +101,7 @@ private:
 
 // Splits the count of x into pieces: writes the first min(out.size(), total)
 // of them to out, in a fixed order, and returns the total number (at least 1).
-// Call it with an empty span to learn the number. Throws input_error for
-// x > MAX_SUPPORTED_X.
+// Call it with an empty span to learn the number.
 // Cost: a walk over the top levels of the count, about a hundredth of the
 // count itself at 10^12 and less beyond; no heap.
 ROUGHPI_API std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out);

@@ -18,12 +18,13 @@
 #include <roughpi/export.hpp>
 
 #include <cstdint>
+#include <limits>
 
 namespace roughpi {
 
-// Largest x for which pi(x) is supported: every root, logarithm and sum on the
-// way is exact up to here. A larger x is refused with input_error.
-inline constexpr std::int64_t MAX_SUPPORTED_X = 1'000'000'000'000'000'000;  // 10^18
+// Largest x for which pi(x) is supported: every x a signed 64-bit integer
+// holds. Every root, bound and sum on the way is exact up to here.
+inline constexpr std::int64_t MAX_SUPPORTED_X = std::numeric_limits<std::int64_t>::max();  // 2^63 - 1
 
 // Fills the two wheel tables that every count reads. Counting does this by
 // itself on first use (once, safely from any number of threads), so calling it
@@ -34,7 +35,6 @@ ROUGHPI_API void build_wheel_tables();
 
 // pi(x): the number of primes p <= x; 0 for every x < 2.
 //
-// Throws input_error for x > MAX_SUPPORTED_X.
 // Cost: time grows a little faster than x^(2/3), about 6.5x per tenfold x
 // (about half a second at 10^14 on one current x86-64 core); memory is the
 // wheel tables plus one stack frame of under a kilobyte and a recursion at most
@@ -43,8 +43,8 @@ ROUGHPI_API void build_wheel_tables();
 // parallel.hpp for counting on every core.
 ROUGHPI_API std::int64_t prime_count(std::int64_t x);
 
-// The same on a given path. Throws input_error, as above, and when the path is
-// not available (see counting_path_available).
+// The same on a given path. Throws input_error when the path is not available
+// (see counting_path_available).
 ROUGHPI_API std::int64_t prime_count(std::int64_t x, counting_path path);
 
 }  // namespace roughpi
