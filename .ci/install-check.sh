@@ -2,11 +2,14 @@
 # Installs roughpi the way a user or a distribution does, and uses it from the
 # outside:
 #
-#   - for the static and for the shared libraries: configure, build and
-#     `cmake --install` to a temporary prefix; check what landed there (and, for
-#     the shared libraries, that they export the interface and nothing else);
-#     build and run tests/consumers/cmake (find_package) and tests/consumers/c
-#     (pkg-config) against it;
+#   - for the static and for the shared libraries: configure (as on a machine
+#     without GoogleTest), build and `cmake --install` to a temporary prefix;
+#     check what landed there (and, for the shared libraries, that they
+#     export the interface and nothing else); build and run
+#     tests/consumers/cmake (find_package) and tests/consumers/c (pkg-config)
+#     against it;
+#   - build the same CMake consumer with roughpi's sources added by
+#     add_subdirectory;
 #   - pack the static build with `cpack -G DEB`, install the package with
 #     dpkg -i, run `roughpi 1e10`, read `man roughpi`, build the C consumer
 #     against /usr, and remove the package again.
@@ -87,9 +90,14 @@ for kind in static shared; do
     prefix=$work/prefix-$kind
 
     note "--- $kind libraries: build and install to $prefix"
+    # As on a machine without GoogleTest and Google Benchmark: the tests and
+    # the micro-benchmarks are skipped, with a message.
     cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
-        -DROUGHPI_BUILD_TESTS=OFF -DROUGHPI_BUILD_PERF=OFF -DROUGHPI_WERROR=ON >"$work/configure-$kind.log" ||
+        -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+        -DROUGHPI_WERROR=ON >"$work/configure-$kind.log" ||
         { cat "$work/configure-$kind.log"; fail "configuring the $kind build failed"; }
+    grep -q 'GoogleTest not found: the tests are not built' "$work/configure-$kind.log" ||
+        fail "configuring without GoogleTest did not say that the tests are not built"
     cmake --build "$build" --parallel 2 >"$work/build-$kind.log" ||
         { cat "$work/build-$kind.log"; fail "the $kind build failed"; }
     cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -154,6 +162,22 @@ for kind in static shared; do
     unset PKG_CONFIG_PATH
 done
 
+note "--- roughpi built inside the CMake consumer (add_subdirectory)"
+consumer=$work/consumer-subdirectory
+cmake -S "$consumers/cmake" -B "$consumer" -DCMAKE_BUILD_TYPE=Release -DROUGHPI_SOURCE_DIR="$source_dir" \
+    -DCMAKE_CXX_FLAGS="${strict[*]}" >"$work/consumer-subdirectory.log" ||
+    { cat "$work/consumer-subdirectory.log"; fail "configuring the CMake consumer with roughpi's sources failed"; }
+cmake --build "$consumer" --parallel 2 >"$work/consumer-build-subdirectory.log" ||
+    { cat "$work/consumer-build-subdirectory.log"; fail "building the CMake consumer with roughpi's sources failed"; }
+# roughpi's own tests, programs and install rules stay out of the project.
+tests=$(ctest --test-dir "$consumer" -N | sed -nE 's/^Total Tests: ([0-9]+)$/\1/p')
+[[ $tests == 2 ]] || fail "the consumer that builds roughpi has $tests tests, not its own 2"
+[[ ! -e $consumer/roughpi/cli/roughpi ]] || fail "the consumer that builds roughpi built the program roughpi too"
+grep -q 'roughpiTargets' "$consumer/cmake_install.cmake" "$consumer/roughpi/cmake_install.cmake" &&
+    fail "the consumer that builds roughpi installs roughpi's package"
+ctest --test-dir "$consumer" --output-on-failure >"$work/consumer-test-subdirectory.log" ||
+    { cat "$work/consumer-test-subdirectory.log"; fail "the CMake consumer failed with roughpi's sources"; }
+
 note "--- Debian package"
 (cd "$work/build-static" && cpack -G DEB >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack -G DEB failed"; }
 deb=$(find "$work/build-static" -maxdepth 1 -name "roughpi_${version}_*.deb")
@@ -193,5 +217,5 @@ else
     [[ ! -e /usr/bin/roughpi ]] || fail "dpkg -r roughpi left /usr/bin/roughpi behind"
 fi
 
-note "OK: static and shared installs, their CMake and C consumers, and the Debian package" \
+note "OK: static and shared installs, their CMake and C consumers, add_subdirectory, and the Debian package" \
      "($(($(date +%s) - start)) s)"
