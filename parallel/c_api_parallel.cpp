@@ -6,6 +6,7 @@
 #include <roughpi.h>
 #include <roughpi/parallel.hpp>
 
+#include <cstdint>
 #include <exception>
 
 extern "C" int64_t roughpi_pi_threads(int64_t x, int threads) noexcept

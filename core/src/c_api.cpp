@@ -8,6 +8,8 @@
 #include <roughpi/prime_count.hpp>
 #include <roughpi/version.hpp>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 
