@@ -7,8 +7,12 @@
 namespace roughpi::detail {
 
 // Throws input_error with the printf-formatted message, prefixed "roughpi: ".
+// (With MinGW, GCC's printf means Microsoft's; libstdc++ has the C99 one
+// linked in, which knows %zu and %lld, and gnu_printf checks for that.)
 [[noreturn]] void refuse(const char* format, ...)
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__) && !defined(__clang__)
+    __attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__) || defined(__clang__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
