@@ -354,8 +354,7 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
             finished.clear();
             if (setup.fail_for_test && counted_here)
                 fail_for_test();
-            bool something_happened = counted_here;
-            something_happened = lead.serve() || something_happened;
+            const bool something_happened = lead.serve() || counted_here;
             out.reap();
             if (progress)
                 progress(ledger.share_done());
