@@ -24,15 +24,21 @@ namespace {
 // threads, and the other ranks do not take part.
 constexpr std::int64_t SHARE_FROM = 10'000'000'000;  // 10^10
 
+// Each rank's main thread wakes once a TICK to pass on its workers' finished
+// pieces and to serve or read messages, however many workers it has and
+// however short the pieces are: about 1 % of a core.
+constexpr std::chrono::milliseconds TICK{1};
+
 // A rank other than 0 keeps pieces in hand beyond the one each worker is
 // counting, so that a worker that finishes a piece finds the next one waiting
-// while the main thread trades the finished piece for a new one with rank 0.
-// It keeps enough spare pieces per worker to cover SPARE_COVER of counting,
-// going by the time its pieces have taken so far; at least one (before it
-// knows), at most MAX_SPARE. A piece takes about 0.2 ms at 10^14, 0.7 ms at
-// 10^15, 3 ms at 10^16 and 0.2 s at 10^18, so short pieces get many spares and
-// long ones one, which keeps the ranks in step at the end of a count.
-constexpr double SPARE_COVER = 0.004;  // seconds
+// while the main thread trades the finished piece for a new one with rank 0,
+// which takes up to three ticks. It keeps enough spare pieces per worker to
+// cover SPARE_COVER of counting, going by the time its pieces have taken so
+// far; at least one (before it knows), at most MAX_SPARE. A piece takes about
+// 0.2 ms at 10^14, 0.7 ms at 10^15, 3 ms at 10^16 and 0.2 s at 10^18, so short
+// pieces get many spares and long ones one, which keeps the ranks in step at
+// the end of a count.
+constexpr double SPARE_COVER = 0.008;  // seconds
 constexpr int MAX_SPARE = 32;
 
 constexpr int REQUEST_TAG = 1;
@@ -46,21 +52,19 @@ enum request_kind : std::uint64_t {
 
 constexpr std::uint64_t NO_MORE = ~std::uint64_t{0};
 
-constexpr std::chrono::microseconds FIRST_POLL{50};
-constexpr std::chrono::microseconds LONGEST_POLL{2000};
-
-// How long the main thread waits before it looks for messages again: short
-// while things happen, twice as long each time nothing did.
-class poll_interval {
+// Waiting for something that is about to happen (a message to go out, the
+// others to reach a collective call): first 50 microseconds, then twice as
+// long each time, up to a tick.
+class backoff {
 public:
-    std::chrono::microseconds get() const { return now_; }
-    void after(bool something_happened)
+    void sleep()
     {
-        now_ = something_happened ? FIRST_POLL : std::min(now_ * 2, LONGEST_POLL);
+        std::this_thread::sleep_for(now_);
+        now_ = std::min(now_ * 2, std::chrono::microseconds(TICK));
     }
 
 private:
-    std::chrono::microseconds now_ = FIRST_POLL;
+    std::chrono::microseconds now_{50};
 };
 
 void check(int mpi_result, const char* what)
@@ -197,17 +201,15 @@ public:
 
     int ranks_done() const { return ranks_done_; }
 
-    // Serves the requests that have arrived; true when there was one.
-    bool serve()
+    // Serves the requests that have arrived.
+    void serve()
     {
-        bool served = false;
         for (;;) {
             int arrived = 0;
             MPI_Status status;
             check(MPI_Iprobe(MPI_ANY_SOURCE, REQUEST_TAG, setup_.comm, &arrived, &status), "MPI_Iprobe");
             if (!arrived)
-                return served;
-            served = true;
+                return;
             int count = 0;
             check(MPI_Get_count(&status, MPI_UINT64_T, &count), "MPI_Get_count");
             outbox::message request{};
@@ -297,23 +299,20 @@ bool outbox::reap()
 
 void outbox::flush()
 {
-    poll_interval interval;
-    while (!reap()) {
-        std::this_thread::sleep_for(interval.get());
-        interval.after(false);
-    }
+    backoff wait;
+    while (!reap())
+        wait.sleep();
 }
 
 void wait_for(MPI_Request& request)
 {
-    poll_interval interval;
+    backoff wait;
     for (;;) {
         int complete = 0;
         check(MPI_Test(&request, &complete, MPI_STATUS_IGNORE), "MPI_Test");
         if (complete)
             return;
-        std::this_thread::sleep_for(interval.get());
-        interval.after(false);
+        wait.sleep();
     }
 }
 
@@ -338,27 +337,23 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
     detail::worker_pool pool(pieces, setup.threads, [&](std::size_t& index) { return dispenser.take(index); });
     bool workers_running = true;
     std::vector<detail::finished_piece> finished;
-    poll_interval interval;
     try {
         while (workers_running || lead.ranks_done() < setup.ranks - 1) {
+            std::this_thread::sleep_for(TICK);
             if (workers_running) {
-                workers_running = pool.wait(interval.get(), finished);
+                workers_running = pool.wait(std::chrono::microseconds(0), finished);
                 if (!workers_running)
                     pool.join();  // rethrows what a worker met
-            } else {
-                std::this_thread::sleep_for(interval.get());
             }
-            const bool counted_here = !finished.empty();
             for (const detail::finished_piece& piece : finished)
                 ledger.record(piece.index, piece.sums);
-            finished.clear();
-            if (setup.fail_for_test && counted_here)
+            if (setup.fail_for_test && !finished.empty())
                 fail_for_test();
-            const bool something_happened = lead.serve() || counted_here;
+            finished.clear();
+            lead.serve();
             out.reap();
             if (progress)
                 progress(ledger.share_done());
-            interval.after(something_happened);
         }
     } catch (...) {
         pool.stop();
@@ -411,17 +406,14 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     bool workers_running = true;
     bool counted_any = false;
     std::vector<detail::finished_piece> finished;
-    poll_interval interval;
     while (workers_running || awaited > 0) {
+        std::this_thread::sleep_for(TICK);
         if (workers_running) {
-            workers_running = pool.wait(interval.get(), finished);
+            workers_running = pool.wait(std::chrono::microseconds(0), finished);
             if (!workers_running)
                 pool.join();  // rethrows what a worker met
-        } else {
-            std::this_thread::sleep_for(interval.get());
         }
-        bool something_happened = !finished.empty();
-        // Each finished piece goes back at once, and asks for the next.
+        // Each finished piece goes back, and asks for the next.
         for (const detail::finished_piece& piece : finished)
             ask(FINISHED, piece.index, piece.sums);
         counted_any = counted_any || !finished.empty();
@@ -438,7 +430,6 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
             check(MPI_Recv(reply.data(), static_cast<int>(REPLY_WORDS), MPI_UINT64_T, 0, REPLY_TAG, setup.comm,
                            MPI_STATUS_IGNORE),
                   "MPI_Recv");
-            something_happened = true;
             if (awaited == 0)
                 throw std::runtime_error("a reply from rank 0 came unasked");
             --awaited;
@@ -457,7 +448,6 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
         }
         ask_for_spares();
         out.reap();
-        interval.after(something_happened);
     }
     if (setup.fail_for_test)
         fail_for_test();

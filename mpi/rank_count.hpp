@@ -20,10 +20,10 @@
 // pieces are done, and finishes with prime_count_from_sums, which refuses
 // sums that do not hold every piece exactly once.
 //
-// Only each rank's main thread calls MPI (MPI_THREAD_FUNNELED). Between
-// polls it sleeps on its workers' finished pieces, from 50 microseconds up to
-// 2 milliseconds when nothing happens, rather than spinning in a blocking MPI
-// call on a core its workers need.
+// Only each rank's main thread calls MPI (MPI_THREAD_FUNNELED). It wakes
+// once a millisecond to pass on finished pieces and look for messages, and
+// sleeps in between, rather than spin in a blocking MPI call on a core its
+// workers need.
 #pragma once
 
 #include <mpi.h>
