@@ -75,6 +75,12 @@ void check(int mpi_result, const char* what)
 
 bool counted_by_rank_0_alone(std::int64_t x) { return x < SHARE_FROM; }
 
+// A rank never starts more workers than the count has pieces.
+int workers_for(const rank_setup& setup, std::size_t pieces)
+{
+    return static_cast<int>(std::min(static_cast<std::size_t>(setup.threads), pieces));
+}
+
 std::string x_text(std::int64_t x) { return std::to_string(x); }
 
 // Rank 0's queue of pieces, largest estimate first (ties in list order),
@@ -334,7 +340,8 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
     piece_dispenser dispenser(pieces);
     leader lead(x, setup, out, pieces, ledger, dispenser);
 
-    detail::worker_pool pool(pieces, setup.threads, [&](std::size_t& index) { return dispenser.take(index); });
+    detail::worker_pool pool(pieces, workers_for(setup, pieces.size()),
+                             [&](std::size_t& index) { return dispenser.take(index); });
     bool workers_running = true;
     std::vector<detail::finished_piece> finished;
     try {
@@ -374,8 +381,9 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
         return;
 
     const std::vector<prime_count_piece> pieces = prime_count_piece_list(x);
+    const int workers = workers_for(setup, pieces.size());
     piece_inbox inbox;
-    detail::worker_pool pool(pieces, setup.threads, [&](std::size_t& index) { return inbox.take(index); });
+    detail::worker_pool pool(pieces, workers, [&](std::size_t& index) { return inbox.take(index); });
     const inbox_closer closer(inbox);  // destroyed first: lets the pool's workers go
 
     int awaited = 0;  // replies still to come
@@ -398,7 +406,7 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     const auto ask_for_spares = [&] {
         const double seconds = inbox.seconds_per_piece();
         const double spare = seconds > 0.0 ? std::clamp(SPARE_COVER / seconds, 1.0, double(MAX_SPARE)) : 1.0;
-        for (; in_hand < setup.threads * (1 + static_cast<int>(spare)) && !inbox.closed(); ++in_hand)
+        for (; in_hand < workers * (1 + static_cast<int>(spare)) && !inbox.closed(); ++in_hand)
             ask(ASK, 0, {});
     };
     ask_for_spares();
