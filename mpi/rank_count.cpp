@@ -348,7 +348,7 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
         while (workers_running || lead.ranks_done() < setup.ranks - 1) {
             std::this_thread::sleep_for(TICK);
             if (workers_running) {
-                workers_running = pool.wait(std::chrono::microseconds(0), finished);
+                workers_running = pool.wait(std::chrono::milliseconds(0), finished);
                 if (!workers_running)
                     pool.join();  // rethrows what a worker met
             }
@@ -417,7 +417,7 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     while (workers_running || awaited > 0) {
         std::this_thread::sleep_for(TICK);
         if (workers_running) {
-            workers_running = pool.wait(std::chrono::microseconds(0), finished);
+            workers_running = pool.wait(std::chrono::milliseconds(0), finished);
             if (!workers_running)
                 pool.join();  // rethrows what a worker met
         }

@@ -64,7 +64,7 @@ void worker_pool::work(std::size_t worker)
     changed_.notify_all();
 }
 
-bool worker_pool::wait(std::chrono::microseconds timeout, std::vector<finished_piece>& out)
+bool worker_pool::wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait_for(lock, timeout, [this] { return !finished_.empty() || running_ == 0; });

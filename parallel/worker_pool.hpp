@@ -39,10 +39,8 @@ public:
 
     // Moves the pieces finished since the last call to `out`, waiting up to
     // `timeout` for one if there is none. False once every worker has ended
-    // and every finished piece has been collected. (Microseconds, because the
-    // MPI program polls for messages between waits, often well within a
-    // millisecond.)
-    bool wait(std::chrono::microseconds timeout, std::vector<finished_piece>& out);
+    // and every finished piece has been collected.
+    bool wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out);
 
     // Workers take no further piece.
     void stop() { stopping_.store(true, std::memory_order_relaxed); }
