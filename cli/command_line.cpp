@@ -138,7 +138,7 @@ std::string usage_line(std::string_view name)
     return "Usage: " + std::string(name) + " [--time] [--threads N] X [X ...]\n";
 }
 
-std::string help_text(std::string_view name)
+std::string help_text(std::string_view name, std::string_view threads_default)
 {
     char largest[24];
     const auto end = std::to_chars(largest, largest + sizeof(largest), MAX_SUPPORTED_X).ptr;
@@ -157,7 +157,7 @@ std::string help_text(std::string_view name)
            "Options (anywhere among the numbers):\n"
            "  --time           follow each count by its wall time:  455052511  (0.002 s)\n"
            "  -t, --threads N  count on N threads, from 1 to " + max_threads_text() + "\n"
-           "                   (default: one per logical CPU)\n"
+           "                   (default: " + std::string(threads_default) + ")\n"
            "  -h, --help       print this help and exit\n"
            "  --version        print the version and exit\n"
            "  --               end of options: everything after it is a number\n"

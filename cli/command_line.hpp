@@ -30,8 +30,9 @@ command_line parse_command_line(int argc, const char* const* argv);
 // codes to the terminal.
 std::string printable(std::string_view text);
 
-// The help that --help prints, for the program `name`.
-std::string help_text(std::string_view name);
+// The help that --help prints, for the program `name`, whose thread count
+// defaults to `threads_default` (the words after "default: ").
+std::string help_text(std::string_view name, std::string_view threads_default = "one per logical CPU");
 
 // "Usage: <name> [options] X [X ...]\n".
 std::string usage_line(std::string_view name);

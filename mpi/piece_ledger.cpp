@@ -1,0 +1,45 @@
+#include "piece_ledger.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace roughpi::mpi {
+
+piece_ledger::piece_ledger(std::span<const prime_count_piece> pieces)
+    : pieces_(pieces), done_(pieces.size())
+{
+    for (const prime_count_piece& piece : pieces_)
+        total_cost_ += piece.cost();
+}
+
+void piece_ledger::record(std::size_t index, const prime_count_sums& piece_sums)
+{
+    if (index >= pieces_.size())
+        throw std::runtime_error("piece " + std::to_string(index) + " is not in the list of " +
+                                 std::to_string(pieces_.size()) + " pieces");
+    if (done_[index])
+        throw std::runtime_error("piece " + std::to_string(index) + " was counted twice");
+    // The sums of one piece hold that piece alone: its x, a piece count of 1
+    // and, as the sum of fingerprints, its own fingerprint.
+    const prime_count_piece& piece = pieces_[index];
+    if (piece_sums.x() != piece.x() || piece_sums.pieces() != 1 ||
+        piece_sums.to_words()[2] != piece.fingerprint())
+        throw std::runtime_error("the sums given for piece " + std::to_string(index) + " of the count of " +
+                                 std::to_string(piece.x()) + " are not that piece's");
+    sums_ += piece_sums;
+    done_[index] = true;
+    ++done_count_;
+    done_cost_ += piece.cost();
+}
+
+double piece_ledger::share_done() const
+{
+    if (complete())
+        return 1.0;
+    return total_cost_ > 0.0 ? std::min(done_cost_ / total_cost_, 1.0) : 0.0;
+}
+
+std::int64_t piece_ledger::pi() const { return prime_count_from_sums(pieces_, sums_); }
+
+}  // namespace roughpi::mpi

@@ -1,0 +1,320 @@
+// roughpi-mpi: rank 0's record of the finished pieces directly, then the
+// program run under mpirun with one to three ranks as a user runs it: its
+// counts against prime_count, its output, its exit status on every rank, and
+// a failing rank that must take the whole job down without a count.
+#include "support/random_seed.hpp"
+#include "support/temp_files.hpp"
+
+#include <piece_ledger.hpp>
+
+#include <roughpi/roughpi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace {
+
+using roughpi::prime_count_piece;
+using roughpi::prime_count_sums;
+using roughpi::mpi::piece_ledger;
+
+prime_count_sums sums_of(const prime_count_piece& piece)
+{
+    prime_count_sums sums;
+    roughpi::prime_count_add_piece(piece, sums);
+    return sums;
+}
+
+TEST(PieceLedgerTest, PiecesInAnyOrderMakeTheCountAndNothingLess)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    for (const std::int64_t x : {std::int64_t{100}, std::int64_t{10'000'000'000},
+                                 std::uniform_int_distribution<std::int64_t>(10'000'000'000, 3'000'000'000'000)(rng)}) {
+        SCOPED_TRACE("x = " + std::to_string(x));
+        const std::vector<prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+        std::vector<std::size_t> order(pieces.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::shuffle(order.begin(), order.end(), rng);
+
+        piece_ledger ledger(pieces);
+        double share = ledger.share_done();
+        EXPECT_EQ(share, 0.0);
+        for (std::size_t n = 0; n < order.size(); ++n) {
+            EXPECT_THROW(ledger.pi(), roughpi::input_error) << "finished from " << n << " pieces";
+            EXPECT_FALSE(ledger.complete());
+            ledger.record(order[n], sums_of(pieces[order[n]]));
+            EXPECT_TRUE(ledger.is_done(order[n]));
+            EXPECT_EQ(ledger.done_count(), n + 1);
+            EXPECT_GE(ledger.share_done(), share);
+            share = ledger.share_done();
+        }
+        EXPECT_TRUE(ledger.complete());
+        EXPECT_EQ(ledger.share_done(), 1.0);
+        EXPECT_EQ(ledger.pi(), roughpi::prime_count(x));
+    }
+}
+
+TEST(PieceLedgerTest, RefusesWhatIsNotExactlyTheNamedPieceAndRecordsNothing)
+{
+    const std::int64_t x = 1'000'000'000'000;
+    const std::vector<prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+    ASSERT_GE(pieces.size(), 3u);
+    const std::vector<prime_count_piece> other_x = roughpi::prime_count_piece_list(x + 1);
+
+    prime_count_sums two = sums_of(pieces[0]);
+    two += sums_of(pieces[1]);
+    auto damaged_words = sums_of(pieces[2]).to_words();
+    damaged_words[2] ^= 1;  // the fingerprint sum, as a transmission error would
+
+    piece_ledger ledger(pieces);
+    ledger.record(0, sums_of(pieces[0]));
+    const struct {
+        const char* what;
+        std::size_t index;
+        prime_count_sums sums;
+    } refused[] = {
+        {"an index past the list", pieces.size(), sums_of(pieces[1])},
+        {"a piece recorded already", 0, sums_of(pieces[0])},
+        {"another piece's sums", 1, sums_of(pieces[2])},
+        {"the sums of two pieces", 1, two},
+        {"no piece at all", 1, prime_count_sums{}},
+        {"the same place in the count of another x", 1, sums_of(other_x[1])},
+        {"damaged sums", 2, prime_count_sums::from_words(damaged_words)},
+    };
+    for (const auto& r : refused) {
+        EXPECT_THROW(ledger.record(r.index, r.sums), std::runtime_error) << r.what;
+        EXPECT_EQ(ledger.done_count(), 1u) << r.what;
+    }
+    // Still good for the count: the refusals changed nothing.
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        ledger.record(i, sums_of(pieces[i]));
+    EXPECT_EQ(ledger.pi(), roughpi::prime_count(x));
+}
+
+// ---------------------------------------------------------------------------
+// The program under mpirun.
+
+using roughpi::testing::read_file;
+
+// Open MPI refuses to run as root, and more ranks than cores, unless told it
+// may, and binds the ranks of a job of one or two to a core each, which would
+// put a rank's threads on one core. Other MPI implementations ignore these.
+const bool open_mpi_switches = [] {
+    setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 0);
+    setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 0);
+    setenv("OMPI_MCA_rmaps_base_oversubscribe", "1", 0);
+    setenv("OMPI_MCA_hwloc_base_binding_policy", "none", 0);
+    return true;
+}();
+
+struct outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string program_with(const std::vector<std::string>& args)
+{
+    std::string command = quoted(ROUGHPI_MPI_PROGRAM);
+    for (const std::string& arg : args)
+        command += " " + quoted(arg);
+    return command;
+}
+
+// `mpiexec -n ranks <program> args`, or the command given, with its output.
+outcome run_command(const std::string& command)
+{
+    const std::string out_path = roughpi::testing::temp_path("out.txt");
+    const std::string err_path = roughpi::testing::temp_path("err.txt");
+    const int raw = std::system((command + " > " + quoted(out_path) + " 2> " + quoted(err_path) + " < /dev/null").c_str());
+    outcome result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+std::string mpiexec(int ranks)
+{
+    return quoted(ROUGHPI_MPIEXEC) + " " ROUGHPI_MPIEXEC_NUMPROC_FLAG " " + std::to_string(ranks) +
+           " " ROUGHPI_MPIEXEC_PREFLAGS " ";
+}
+
+outcome run(int ranks, const std::vector<std::string>& args)
+{
+    return run_command(mpiexec(ranks) + program_with(args) + " " ROUGHPI_MPIEXEC_POSTFLAGS);
+}
+
+// How many times `line` is a whole line of text.
+int lines_equal_to(const std::string& text, const std::string& line)
+{
+    std::istringstream lines(text);
+    int n = 0;
+    for (std::string l; std::getline(lines, l);)
+        n += l == line;
+    return n;
+}
+
+std::string expected_counts(const std::vector<std::int64_t>& xs)
+{
+    std::string text;
+    for (const std::int64_t x : xs)
+        text += std::to_string(roughpi::prime_count(x)) + "\n";
+    return text;
+}
+
+TEST(MpiProgramTest, CountsOnOneTwoAndThreeRanksMatchTheSingleMachineCount)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    // Known values, then x up to 10^14 spread evenly over the decades.
+    const std::string known = "346065536839\n33483379603407\n";
+    std::vector<std::int64_t> random_xs;
+    for (int i = 0; i < 3; ++i)
+        random_xs.push_back(static_cast<std::int64_t>(
+            std::pow(10.0, std::uniform_real_distribution<double>(10.0, 14.0)(rng))));
+    std::vector<std::string> args = {"1e13", "2^50"};
+    for (const std::int64_t x : random_xs)
+        args.push_back(std::to_string(x));
+    SCOPED_TRACE("random x: " + args[2] + " " + args[3] + " " + args[4]);
+    const std::string expected = known + expected_counts(random_xs);
+
+    // One rank of two threads, two of one, and three with the default count.
+    const struct {
+        int ranks;
+        std::vector<std::string> threads;
+    } jobs[] = {{1, {"--threads", "2"}}, {2, {"-t", "1"}}, {3, {}}};
+    for (const auto& job : jobs) {
+        std::vector<std::string> job_args = job.threads;
+        job_args.insert(job_args.end(), args.begin(), args.end());
+        const outcome r = run(job.ranks, job_args);
+        EXPECT_EQ(r.status, 0) << job.ranks << " ranks: " << r.err;
+        EXPECT_EQ(r.out, expected) << job.ranks << " ranks";
+        EXPECT_EQ(r.err, "") << job.ranks << " ranks";
+    }
+}
+
+TEST(MpiProgramTest, RanksThatGetNoPieceJustEnd)
+{
+    // x = 100 is one piece; 10^10 has 17, for three ranks of four threads
+    // that each ask for several at once.
+    const outcome one = run(3, {"100"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "25\n");
+    const outcome few = run(3, {"-t", "4", "1e10", "0", "1", "2", "1e10+1"});
+    EXPECT_EQ(few.status, 0) << few.err;
+    EXPECT_EQ(few.out, "455052511\n0\n0\n1\n455052511\n");
+}
+
+// True when line is "<count>  (<seconds, 3 decimals> s)".
+bool is_timed_count(const std::string& line, const std::string& count)
+{
+    const std::string head = count + "  (";
+    const auto point = line.find('.');
+    return line.rfind(head, 0) == 0 && point != std::string::npos && point > head.size() &&
+           line.find_first_not_of("0123456789", head.size()) == point &&
+           line.find_first_not_of("0123456789", point + 1) == point + 4 && line.substr(point + 4) == " s)";
+}
+
+TEST(MpiProgramTest, TimedCountsHaveTheFormOfRoughpi)
+{
+    const outcome r = run(2, {"1e12", "--time", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string first, second, rest;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_TRUE(is_timed_count(first, "37607912018") && is_timed_count(second, "25") &&
+                !std::getline(lines, rest) && r.out.back() == '\n')
+        << r.out;
+}
+
+TEST(MpiProgramTest, BadArgumentsGetOneMessageAndStatusTwoOnEveryRank)
+{
+    const outcome r = run(3, {"10", "abc", "-5"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(lines_equal_to(r.err, "roughpi-mpi: 'abc' is not a number"), 1) << r.err;
+    EXPECT_EQ(lines_equal_to(r.err, "roughpi-mpi: '-5' is negative"), 1) << r.err;
+    EXPECT_EQ(lines_equal_to(r.err, "Try 'roughpi-mpi --help' for more information."), 1) << r.err;
+
+    // Each rank's own status, through a shell that reports it.
+    const outcome each = run_command(mpiexec(3) + "sh -c '\"$0\" \"$@\"; echo \"rank exit $?\"' " +
+                                     program_with({"--threads", "0", "10"}));
+    EXPECT_EQ(lines_equal_to(each.out, "rank exit 2"), 3) << each.out;
+    EXPECT_EQ(lines_equal_to(each.err, "roughpi-mpi: --threads '0': the number of threads must be a whole number "
+                                       "from 1 to " + std::to_string(roughpi::MAX_THREADS)),
+              1)
+        << each.err;
+
+    // Ranks started with different numbers would wait for each other for ever.
+    const outcome apart = run_command(mpiexec(2) + program_with({"1e11"}) + " : " + ROUGHPI_MPIEXEC_NUMPROC_FLAG +
+                                      " 1 " + program_with({"1e12"}));
+    EXPECT_EQ(apart.status, 2);
+    EXPECT_EQ(apart.out, "");
+    EXPECT_EQ(lines_equal_to(apart.err, "roughpi-mpi: the ranks were not all given the same arguments"), 1)
+        << apart.err;
+}
+
+TEST(MpiProgramTest, HelpAndVersionArePrintedOnce)
+{
+    const outcome help = run(3, {"abc", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: roughpi-mpi ", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.find("Usage:", 1), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("(default: each rank's share of its node's logical CPUs)"), std::string::npos);
+    const outcome version = run(3, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("roughpi-mpi ") + ROUGHPI_VERSION + "\n");
+}
+
+TEST(MpiProgramTest, AFailingRankAbortsTheJobWithoutACount)
+{
+    // The test hook makes rank 2 fail after its first piece (or at the end of
+    // the count, if it got none).
+    for (const int failing : {2, 0}) {
+        const outcome r = run_command("ROUGHPI_MPI_TEST_FAIL_RANK=" + std::to_string(failing) + " " + mpiexec(3) +
+                                      program_with({"-t", "1", "100", "1e13"}));
+        SCOPED_TRACE("failing rank " + std::to_string(failing));
+        EXPECT_NE(r.status, 0);
+        // 100 is counted on rank 0 alone, before anything can fail, unless
+        // rank 0 is the one that fails.
+        EXPECT_EQ(r.out, failing == 0 ? "" : "25\n");
+        EXPECT_NE(r.err.find("roughpi-mpi: rank " + std::to_string(failing) + ": failing as ROUGHPI_MPI_TEST_FAIL_RANK"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)
+{
+    if (std::system("script --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
+    // mpirun hands its ranks a pipe for standard error, so the program runs
+    // here as a job of one rank started without mpirun, straight on the
+    // pseudo-terminal.
+    const std::string path = roughpi::testing::temp_path("tty.txt");
+    const std::string command = "script -qec \"" + program_with({"1e13"}) + "\" /dev/null < /dev/null > " + quoted(path);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = read_file(path);
+    const std::string last = "pi(10000000000000): 100.0%";
+    const std::string erased = "\r" + last + "\r" + std::string(last.size(), ' ') + "\r346065536839\r\n";
+    EXPECT_EQ(text.rfind("\rpi(10000000000000): 0.0%", 0), 0u) << text;
+    ASSERT_GE(text.size(), erased.size());
+    EXPECT_EQ(text.substr(text.size() - erased.size()), erased) << text;
+}
+
+}  // namespace
