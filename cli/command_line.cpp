@@ -11,7 +11,7 @@ namespace roughpi::cli {
 
 namespace {
 
-enum class arg_kind { number, time, threads, help, version, end_of_options, unknown_option };
+enum class arg_kind { number, time, threads, checkpoint, help, version, end_of_options, unknown_option };
 
 // What one argument is. Anything after "--" is a number; before it, so is
 // "-" and anything starting with '-' and a digit ("-5" is a negative number,
@@ -28,6 +28,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::time;
     if (arg == "-t" || arg == "--threads" || arg.starts_with("--threads="))
         return arg_kind::threads;
+    if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
+        return arg_kind::checkpoint;
     if (arg == "-h" || arg == "--help")
         return arg_kind::help;
     if (arg == "--version")
@@ -113,6 +115,18 @@ command_line parse_command_line(int argc, const char* const* argv)
                                       max_threads_text());
             break;
         }
+        case arg_kind::checkpoint:
+            if (arg.starts_with("--checkpoint=")) {
+                line.checkpoint = arg.substr(13);
+            } else if (i + 1 < argc) {
+                line.checkpoint = argv[++i];
+            } else {
+                line.errors.push_back("'--checkpoint' needs the name of a file");
+                break;
+            }
+            if (line.checkpoint.empty())
+                line.errors.push_back("'--checkpoint' needs the name of a file");
+            break;
         case arg_kind::unknown_option:
             line.errors.push_back("unknown option '" + printable(arg) + "'");
             break;
@@ -130,12 +144,15 @@ command_line parse_command_line(int argc, const char* const* argv)
         line.errors.clear();
     else if (line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
+    else if (!line.checkpoint.empty() && line.numbers.size() > 1)
+        line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
     return line;
 }
 
 std::string usage_line(std::string_view name)
 {
-    return "Usage: " + std::string(name) + " [--time] [--threads N] X [X ...]\n";
+    return "Usage: " + std::string(name) + " [--time] [--threads N] X [X ...]\n"
+           "   or: " + std::string(name) + " [--time] [--threads N] --checkpoint FILE X\n";
 }
 
 std::string help_text(std::string_view name, std::string_view threads_default)
@@ -155,17 +172,22 @@ std::string help_text(std::string_view name, std::string_view threads_default)
            "with an optional leading '+' and no spaces. Each part must fit in 64 bits.\n"
            "\n"
            "Options (anywhere among the numbers):\n"
-           "  --time           follow each count by its wall time:  455052511  (0.002 s)\n"
-           "  -t, --threads N  count on N threads, from 1 to " + max_threads_text() + "\n"
-           "                   (default: " + std::string(threads_default) + ")\n"
-           "  -h, --help       print this help and exit\n"
-           "  --version        print the version and exit\n"
-           "  --               end of options: everything after it is a number\n"
+           "  --time             follow each count by its wall time:  455052511  (0.002 s)\n"
+           "  -t, --threads N    count on N threads, from 1 to " + max_threads_text() + "\n"
+           "                     (default: " + std::string(threads_default) + ")\n"
+           "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
+           "                     holds, so that a count that was stopped goes on from\n"
+           "                     where it was (one X only)\n"
+           "  -h, --help         print this help and exit\n"
+           "  --version          print the version and exit\n"
+           "  --                 end of options: everything after it is a number\n"
            "\n"
            "All arguments are checked before the first count starts. If any is bad,\n"
            "each bad one is reported on standard error, nothing is counted, and the\n"
            "exit status is 2. When standard error is a terminal, counts from 10^12\n"
-           "up show their progress there, on one line that is erased when done.\n";
+           "up show their progress there, on one line that is erased when done.\n"
+           "SIGINT (Ctrl-C) and SIGTERM end the program with status 130 and 143;\n"
+           "with --checkpoint, the file then holds every piece finished so far.\n";
 }
 
 }  // namespace roughpi::cli

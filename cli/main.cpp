@@ -3,8 +3,10 @@
 //
 // Every argument is checked before the first count starts, so that a typo in
 // the last argument neither wastes a long count nor leaves half the answers
-// printed. The counts run on every core unless told otherwise.
+// printed. The counts run on every core unless told otherwise, and with
+// --checkpoint a count survives being stopped (see checkpoint.hpp).
 
+#include "checkpoint.hpp"
 #include "command_line.hpp"
 #include "count_output.hpp"
 #include "progress_line.hpp"
@@ -15,7 +17,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,7 +27,7 @@ using namespace roughpi::cli;
 
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_WRITE_FAILED = 1;  // could not write the results, or the count failed
-constexpr int EXIT_USAGE = 2;         // bad arguments; nothing was counted
+constexpr int EXIT_USAGE = 2;         // bad arguments or checkpoint; nothing was counted
 
 // Counts of x from here up take long enough to be worth a progress line
 // (when standard error is a terminal); smaller ones take a moment.
@@ -45,6 +49,37 @@ std::int64_t count(std::int64_t x, int threads, bool show_progress)
     return pi;
 }
 
+// pi(x) with its pieces saved to a checkpoint file as they are done, and the
+// pieces the file holds already taken from it.
+std::int64_t count_with_checkpoint(std::int64_t x, int threads, const std::string& path, bool show_progress)
+{
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+    checkpoint file(path, x, pieces);
+    const double held = file.share_held();
+    std::unique_ptr<progress_line> progress;
+    if (show_progress && x >= PROGRESS_FROM) {
+        progress = std::make_unique<progress_line>(x);
+        progress->show(held);
+    }
+    roughpi::parallel_options options;
+    options.threads = threads;
+    options.piece_done = [&](std::size_t index, const roughpi::prime_count_sums& piece_sums) {
+        file.record(index, piece_sums);
+    };
+    // About ten times a second: what was recorded goes to the disk.
+    options.progress = [&](double done) {
+        file.flush();
+        if (progress)
+            progress->show(held + (1.0 - held) * done);
+    };
+    roughpi::prime_count_sums sums = file.sums();
+    sums += roughpi::count_pieces_parallel(pieces, file.missing(), options);
+    file.flush();
+    if (progress)
+        progress->erase();
+    return roughpi::prime_count_from_sums(pieces, sums);
+}
+
 int run(int argc, char** argv)
 {
     const command_line line = parse_command_line(argc, argv);
@@ -58,11 +93,20 @@ int run(int argc, char** argv)
     }
 
     const bool show_progress = stderr_is_terminal();
-    if (show_progress)
-        end_on_interrupt();
+    end_on_interrupt();
     for (const std::int64_t x : line.numbers) {
         const auto start = std::chrono::steady_clock::now();
-        const std::int64_t pi = count(x, line.threads, show_progress);
+        std::int64_t pi = 0;
+        if (line.checkpoint.empty()) {
+            pi = count(x, line.threads, show_progress);
+        } else {
+            try {
+                pi = count_with_checkpoint(x, line.threads, line.checkpoint, show_progress);
+            } catch (const checkpoint_refused& refused) {
+                std::fprintf(stderr, "roughpi: %s\n", refused.what());
+                return EXIT_USAGE;
+            }
+        }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         // One line at a time, so that a pipe sees each count when it is done.
         if (!write_stdout(count_line(pi, line.time, elapsed.count()))) {

@@ -8,6 +8,7 @@
 
 #include "rank_count.hpp"
 
+#include <checkpoint.hpp>
 #include <command_line.hpp>
 #include <count_output.hpp>
 #include <progress_line.hpp>
@@ -23,9 +24,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #if defined(__linux__)
 #  include <sched.h>
@@ -157,17 +160,39 @@ bool same_arguments_on_every_rank(int argc, const char* const* argv)
 }
 
 // Rank 0's part of the count of x, with a progress line when asked to and x
-// is large.
-std::int64_t lead(std::int64_t x, const rank_setup& setup, roughpi::mpi::outbox& out, bool show_progress)
+// is large, and with the checkpoint file if there is one.
+std::int64_t lead(std::int64_t x, const rank_setup& setup, roughpi::mpi::outbox& out, bool show_progress,
+                  checkpoint* file)
 {
     if (!show_progress || x < PROGRESS_FROM)
-        return roughpi::mpi::lead_count(x, setup, out, {});
+        return roughpi::mpi::lead_count(x, setup, out, {}, file);
 
     progress_line progress(x);
     progress.show(0.0);
-    const std::int64_t pi = roughpi::mpi::lead_count(x, setup, out, [&](double done) { progress.show(done); });
+    const std::int64_t pi =
+        roughpi::mpi::lead_count(x, setup, out, [&](double done) { progress.show(done); }, file);
     progress.erase();
     return pi;
+}
+
+// Rank 0 opens the checkpoint file of the one count, if asked to, and every
+// rank learns whether that went well: the status all exit with if not.
+int open_checkpoint(const command_line& line, bool leader, std::vector<roughpi::prime_count_piece>& pieces,
+                    std::unique_ptr<checkpoint>& file)
+{
+    int status = EXIT_OK;
+    if (leader && !line.checkpoint.empty()) {
+        pieces = roughpi::prime_count_piece_list(line.numbers.front());
+        try {
+            file = std::make_unique<checkpoint>(line.checkpoint, line.numbers.front(), pieces);
+        } catch (const checkpoint_refused& refused) {
+            std::fprintf(stderr, "%s: %s\n", PROGRAM, refused.what());
+            status = EXIT_USAGE;
+        }
+    }
+    if (!line.checkpoint.empty())
+        MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    return status;
 }
 
 int run(mpi_session& session, int argc, char** argv)
@@ -197,14 +222,19 @@ int run(mpi_session& session, int argc, char** argv)
     setup.threads = line.threads > 0 ? line.threads : session.default_threads();
     setup.fail_for_test = asked_to_fail_for_test(setup.rank);
 
+    std::vector<roughpi::prime_count_piece> pieces;
+    std::unique_ptr<checkpoint> file;
+    if (const int status = open_checkpoint(line, leader, pieces, file); status != EXIT_OK)
+        return status;
+
     const bool show_progress = leader && stderr_is_terminal();
-    if (show_progress)
+    if (leader)
         end_on_interrupt();
     for (const std::int64_t x : line.numbers) {
         int status = EXIT_OK;
         if (leader) {
             const auto start = std::chrono::steady_clock::now();
-            const std::int64_t pi = lead(x, setup, session.out(), show_progress);
+            const std::int64_t pi = lead(x, setup, session.out(), show_progress, file.get());
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
             // One line at a time, so that a pipe sees each count when it is done.
             if (!write_stdout(count_line(pi, line.time, elapsed.count()))) {

@@ -31,6 +31,21 @@ void piece_ledger::record(std::size_t index, const prime_count_sums& piece_sums)
     done_[index] = true;
     ++done_count_;
     done_cost_ += piece.cost();
+    if (on_record)
+        on_record(index, piece_sums);
+}
+
+void piece_ledger::restore(std::span<const std::size_t> indices, const prime_count_sums& their_sums)
+{
+    for (const std::size_t index : indices)
+        if (index >= pieces_.size() || done_[index])
+            throw std::runtime_error("piece " + std::to_string(index) + " cannot be taken over");
+    sums_ += their_sums;
+    for (const std::size_t index : indices) {
+        done_[index] = true;
+        ++done_count_;
+        done_cost_ += pieces_[index].cost();
+    }
 }
 
 double piece_ledger::share_done() const

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -27,6 +28,15 @@ public:
     // the sums are not those of that one piece (so that sums damaged on the
     // way, or sent by a rank with a different list, never reach the count).
     void record(std::size_t index, const prime_count_sums& piece_sums);
+
+    // Takes over the pieces `indices`, whose sums together are `their_sums`,
+    // as done already: those a checkpoint file holds. Throws as record() does
+    // when one is out of range or done already.
+    void restore(std::span<const std::size_t> indices, const prime_count_sums& their_sums);
+
+    // Called by record() for each piece it takes, after taking it: where the
+    // count is saved as it goes.
+    std::function<void(std::size_t index, const prime_count_sums& piece_sums)> on_record;
 
     bool is_done(std::size_t index) const { return done_[index]; }
     std::size_t done_count() const { return done_count_; }

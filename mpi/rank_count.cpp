@@ -29,6 +29,9 @@ constexpr std::int64_t SHARE_FROM = 10'000'000'000;  // 10^10
 // however short the pieces are: about 1 % of a core.
 constexpr std::chrono::milliseconds TICK{1};
 
+// How often rank 0 makes what it wrote to a checkpoint file durable (fsync).
+constexpr std::chrono::milliseconds FLUSH_EVERY{100};
+
 // A rank other than 0 keeps pieces in hand beyond the one each worker is
 // counting, so that a worker that finishes a piece finds the next one waiting
 // while the main thread trades the finished piece for a new one with rank 0,
@@ -87,10 +90,12 @@ std::string x_text(std::int64_t x) { return std::to_string(x); }
 // taken from by its own workers and by its main thread for the other ranks.
 class piece_dispenser {
 public:
-    explicit piece_dispenser(std::span<const prime_count_piece> pieces) : order_(pieces.size())
+    // Hands out the pieces not done already in the ledger, largest first.
+    piece_dispenser(std::span<const prime_count_piece> pieces, const piece_ledger& ledger)
     {
-        for (std::size_t i = 0; i < order_.size(); ++i)
-            order_[i] = i;
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            if (!ledger.is_done(i))
+                order_.push_back(i);
         std::stable_sort(order_.begin(), order_.end(),
                          [&](std::size_t a, std::size_t b) { return pieces[a].cost() > pieces[b].cost(); });
     }
@@ -323,8 +328,25 @@ void wait_for(MPI_Request& request)
 }
 
 std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
-                        const std::function<void(double)>& progress)
+                        const std::function<void(double)>& progress, cli::checkpoint* file)
 {
+    if (file != nullptr && counted_by_rank_0_alone(x)) {
+        // Rank 0 alone, the pieces still going to the file.
+        parallel_options options;
+        options.threads = setup.threads;
+        options.piece_done = [file](std::size_t index, const prime_count_sums& piece_sums) {
+            file->record(index, piece_sums);
+        };
+        options.progress = [&](double done) {
+            file->flush();
+            if (progress)
+                progress(done);
+        };
+        prime_count_sums sums = file->sums();
+        sums += count_pieces_parallel(file->pieces(), file->missing(), options);
+        file->flush();
+        return prime_count_from_sums(file->pieces(), sums);
+    }
     if (counted_by_rank_0_alone(x)) {
         parallel_options options;
         options.threads = setup.threads;
@@ -335,9 +357,27 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
         return pi;
     }
 
-    const std::vector<prime_count_piece> pieces = prime_count_piece_list(x);
+    const std::vector<prime_count_piece> own_pieces = file == nullptr ? prime_count_piece_list(x)
+                                                                      : std::vector<prime_count_piece>{};
+    const std::span<const prime_count_piece> pieces = file == nullptr ? std::span(own_pieces) : file->pieces();
     piece_ledger ledger(pieces);
-    piece_dispenser dispenser(pieces);
+    // What the checkpoint file holds is done; what is done from now on goes
+    // to the file, and to the disk at least every FLUSH_EVERY.
+    auto last_flush = std::chrono::steady_clock::now();
+    if (file != nullptr) {
+        const std::vector<std::size_t> missing = file->missing();
+        std::vector<std::size_t> held;
+        for (std::size_t i = 0, m = 0; i < pieces.size(); ++i)
+            if (m < missing.size() && missing[m] == i)
+                ++m;
+            else
+                held.push_back(i);
+        ledger.restore(held, file->sums());
+        ledger.on_record = [file](std::size_t index, const prime_count_sums& piece_sums) {
+            file->record(index, piece_sums);
+        };
+    }
+    piece_dispenser dispenser(pieces, ledger);
     leader lead(x, setup, out, pieces, ledger, dispenser);
 
     detail::worker_pool pool(pieces, workers_for(setup, pieces.size()),
@@ -361,11 +401,17 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
             out.reap();
             if (progress)
                 progress(ledger.share_done());
+            if (file != nullptr && std::chrono::steady_clock::now() - last_flush >= FLUSH_EVERY) {
+                file->flush();
+                last_flush = std::chrono::steady_clock::now();
+            }
         }
     } catch (...) {
         pool.stop();
         throw;
     }
+    if (file != nullptr)
+        file->flush();
     out.flush();
     if (setup.fail_for_test)
         fail_for_test();

@@ -28,6 +28,8 @@
 
 #include <mpi.h>
 
+#include <checkpoint.hpp>
+
 #include <roughpi/pieces.hpp>
 
 #include <array>
@@ -77,9 +79,11 @@ struct rank_setup {
 };
 
 // Rank 0's part of the count of x: returns pi(x). progress, if set, gets the
-// share of the work done now and then, and 1 at the end.
+// share of the work done now and then, and 1 at the end. With a checkpoint
+// file (of the count of x), the pieces it holds are taken from it, and every
+// piece finished goes to it.
 std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
-                        const std::function<void(double)>& progress);
+                        const std::function<void(double)>& progress, cli::checkpoint* file = nullptr);
 
 // The part of the count of x of any other rank.
 void help_count(std::int64_t x, const rank_setup& setup, outbox& out);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <sstream>
@@ -297,6 +298,35 @@ TEST(MpiProgramTest, AFailingRankAbortsTheJobWithoutACount)
                   std::string::npos)
             << r.err;
     }
+}
+
+// With --checkpoint, rank 0 keeps the file: a job stopped (SIGTERM, which
+// mpirun passes on to its ranks) at random moments and started again, with
+// another number of ranks each time, ends with the exact count; a file of
+// another count stops every rank with status 2.
+TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    const std::string path = roughpi::testing::temp_path("checkpoint.txt");
+    std::remove(path.c_str());
+    for (int stop = 0; stop < 3; ++stop) {
+        const double seconds = std::uniform_real_distribution<double>(0.4, 0.8)(rng);
+        run_command("timeout -s TERM " + std::to_string(seconds) + " " + mpiexec(1 + stop % 3) +
+                    program_with({"-t", "1", "--checkpoint", path, "1e15"}));
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 1 ", 0), 0u) << "after a stop at " << seconds << " s";
+    }
+    const outcome resumed = run(3, {"-t", "1", "--checkpoint", path, "1e15"});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(resumed.out, "29844570422669\n");
+
+    const outcome other = run(2, {"--checkpoint", path, "1e13"});
+    EXPECT_EQ(other.status, 2);
+    EXPECT_EQ(other.out, "");
+    EXPECT_EQ(lines_equal_to(other.err, "roughpi-mpi: checkpoint '" + path +
+                                            "' belongs to the count of 1000000000000000, not of 10000000000000"),
+              1)
+        << other.err;
+    std::remove(path.c_str());
 }
 
 TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)

@@ -1,0 +1,292 @@
+// Counts that survive being stopped: the checkpoint file, read back after
+// every kind of damage (refused, or repaired where a kill cut its last line),
+// and the program killed at random moments, resumed, interrupted on a
+// terminal.
+#include <checkpoint.hpp>
+
+#include "support/random_seed.hpp"
+#include "support/temp_files.hpp"
+
+#include <roughpi/roughpi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#  include <sys/wait.h>
+#endif
+
+namespace {
+
+using roughpi::cli::checkpoint;
+using roughpi::cli::checkpoint_refused;
+using roughpi::testing::read_file;
+using roughpi::testing::temp_path;
+
+void write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+class CheckpointTest : public ::testing::Test {
+protected:
+    const std::int64_t x = 20'000'000'000;
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+    const std::string path = temp_path("checkpoint.txt");
+
+    void SetUp() override { std::remove(path.c_str()); }
+    void TearDown() override { std::remove(path.c_str()); }
+
+    // A file that holds the first `count` pieces, and its text.
+    std::string file_with(std::size_t count)
+    {
+        std::remove(path.c_str());
+        checkpoint file(path, x, pieces);
+        for (std::size_t i = 0; i < count; ++i) {
+            roughpi::prime_count_sums piece_sums;
+            roughpi::prime_count_add_piece(pieces[i], piece_sums);
+            file.record(i, piece_sums);
+        }
+        file.flush();
+        return read_file(path);
+    }
+
+    // pi(x) from what the file at `path` holds plus the pieces it lacks.
+    std::int64_t finish_from_file()
+    {
+        checkpoint file(path, x, pieces);
+        roughpi::prime_count_sums sums = file.sums();
+        for (const std::size_t i : file.missing())
+            roughpi::prime_count_add_piece(pieces[i], sums);
+        return roughpi::prime_count_from_sums(pieces, sums);
+    }
+};
+
+TEST_F(CheckpointTest, HoldsWhatWasRecordedAndResumesExactly)
+{
+    ASSERT_GT(pieces.size(), 6u);
+    const std::string text = file_with(5);
+    EXPECT_EQ(text.rfind("roughpi-checkpoint 1 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0),
+              0u)
+        << text;
+    checkpoint file(path, x, pieces);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        EXPECT_EQ(file.holds(i), i < 5) << "piece " << i;
+    EXPECT_EQ(file.missing().size(), pieces.size() - 5);
+    EXPECT_EQ(file.sums().pieces(), 5u);
+    EXPECT_GT(file.share_held(), 0.0);
+    EXPECT_LT(file.share_held(), 1.0);
+}
+
+TEST_F(CheckpointTest, ALastLineCutShortIsDroppedAndCountedAgain)
+{
+    const std::string whole = file_with(4);
+    const std::size_t last_line = whole.rfind('\n', whole.size() - 2) + 1;
+    const std::int64_t pi = roughpi::prime_count(x);
+    // Cut anywhere in the last line, its newline included, then resume.
+    for (std::size_t cut = last_line; cut < whole.size(); ++cut) {
+        write_file(path, whole.substr(0, cut));
+        {
+            checkpoint file(path, x, pieces);
+            EXPECT_EQ(file.sums().pieces(), 3u) << "cut at " << cut;
+            EXPECT_FALSE(file.holds(3));
+        }
+        EXPECT_EQ(read_file(path), whole.substr(0, last_line)) << "the cut line is gone, cut at " << cut;
+        EXPECT_EQ(finish_from_file(), pi) << "cut at " << cut;
+    }
+    // Cut inside the first line, before any piece: started afresh.
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{30}, whole.find('\n')}) {
+        write_file(path, whole.substr(0, cut));
+        checkpoint file(path, x, pieces);
+        EXPECT_EQ(file.sums().pieces(), 0u) << "cut at " << cut;
+        EXPECT_EQ(read_file(path), whole.substr(0, whole.find('\n') + 1)) << "cut at " << cut;
+    }
+}
+
+TEST_F(CheckpointTest, EveryDamagedByteIsRefusedAndNothingIsTaken)
+{
+    const std::string whole = file_with(3);
+    for (std::size_t at = 0; at < whole.size(); ++at) {
+        std::string damaged = whole;
+        damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 ? 0x01 : 0x20));
+        write_file(path, damaged);
+        if (at == whole.size() - 1) {
+            // The last newline gone: the line looks cut short, and is dropped.
+            checkpoint file(path, x, pieces);
+            EXPECT_EQ(file.sums().pieces(), 2u);
+            continue;
+        }
+        EXPECT_THROW(checkpoint(path, x, pieces), checkpoint_refused) << "byte " << at << " of " << whole.size();
+        EXPECT_EQ(read_file(path), damaged) << "a refused file is left as it was, byte " << at;
+    }
+}
+
+TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
+{
+    const std::string whole = file_with(2);
+    const auto refusal = [&](const std::string& text, std::int64_t for_x) -> std::string {
+        write_file(path, text);
+        try {
+            const std::vector<roughpi::prime_count_piece> other = roughpi::prime_count_piece_list(for_x);
+            checkpoint file(path, for_x, other);
+        } catch (const checkpoint_refused& refused) {
+            EXPECT_EQ(read_file(path), text);
+            return refused.what();
+        }
+        return "not refused";
+    };
+    EXPECT_NE(refusal(whole, x + 1).find("belongs to the count of 20000000000, not of 20000000001"), std::string::npos);
+    EXPECT_NE(refusal("roughpi-checkpoint 2 whatever comes in version 2\n", x).find("is in format version 2; this "
+                                                                                    "roughpi reads version 1"),
+              std::string::npos);
+    EXPECT_NE(refusal("#!/bin/sh\necho precious\n", x).find("is not a roughpi checkpoint"), std::string::npos);
+    EXPECT_NE(refusal(std::string("\x7f" "ELF\x02\x01", 6), x).find("is not a roughpi checkpoint"), std::string::npos);
+
+    // Another split, and another writer, each with a first line that checks.
+    const auto header_with = [&](const std::string& from, const std::string& to) {
+        std::string line = whole.substr(0, whole.find(" check="));
+        line.replace(line.find(from), from.size(), to);
+        std::uint64_t h = 0xcbf29ce484222325ull;  // the file's FNV-1a check
+        for (const char c : line)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        char check[17];
+        std::snprintf(check, sizeof(check), "%016llx", static_cast<unsigned long long>(h));
+        return line + " check=" + check + "\n";
+    };
+    const std::string pieces_field = "pieces=" + std::to_string(pieces.size());
+    EXPECT_NE(refusal(header_with(pieces_field, "pieces=7"), x).find("belongs to another split of the count (7 pieces"),
+              std::string::npos);
+    EXPECT_NE(refusal(header_with("roughpi=" + std::string(roughpi::version()), "roughpi=0.1.9"), x)
+                  .find("was written by roughpi 0.1.9; this is roughpi"),
+              std::string::npos);
+}
+
+#if !defined(_WIN32)
+TEST_F(CheckpointTest, OneCountAtATime)
+{
+    checkpoint first(path, x, pieces);
+    EXPECT_THROW(checkpoint(path, x, pieces), checkpoint_refused);
+}
+
+// ---------------------------------------------------------------------------
+// The program, as a user runs it.
+
+struct outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+outcome shell(const std::string& command)
+{
+    const std::string out_path = temp_path("out.txt");
+    const std::string err_path = temp_path("err.txt");
+    const int raw = std::system((command + " > '" + out_path + "' 2> '" + err_path + "' < /dev/null").c_str());
+    outcome result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+const std::string program = std::string("'") + ROUGHPI_CLI_PROGRAM + "'";
+
+// Killed (SIGKILL) at random moments, three times, then run to the end from
+// the same file: the exact count, from the pieces of all four runs.
+void kill_and_resume(std::int64_t x, const std::string& x_text, double longest_run, std::int64_t pi)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    const std::string path = temp_path("killed.txt");
+    std::remove(path.c_str());
+    std::size_t lines = 0;
+    for (int kill = 0; kill < 3; ++kill) {
+        const double seconds = std::uniform_real_distribution<double>(0.05, longest_run)(rng);
+        const outcome killed = shell("timeout -s KILL " + std::to_string(seconds) + " " + program +
+                                     " -t 2 --checkpoint '" + path + "' " + x_text);
+        SCOPED_TRACE("killed after " + std::to_string(seconds) + " s");
+        EXPECT_TRUE(killed.status == 137 || killed.status == 0) << killed.status << " " << killed.err;
+        const std::string text = read_file(path);
+        const std::size_t now = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        EXPECT_GE(now, lines);  // what a run saved stays saved
+        lines = now;
+    }
+    const outcome resumed = shell(program + " --checkpoint '" + path + "' " + x_text);
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(resumed.out, std::to_string(pi) + "\n");
+    // Once complete, the file answers at once, and still the same.
+    const outcome again = shell(program + " --checkpoint='" + path + "' -t 1 " + x_text);
+    EXPECT_EQ(again.out, std::to_string(pi) + "\n");
+    std::remove(path.c_str());
+    (void)x;
+}
+
+TEST(CheckpointProgramTest, KilledAtRandomAndResumed) { kill_and_resume(30'000'000'000'000, "3e13", 0.25, 1'000'121'668'853); }
+
+TEST(CheckpointProgramTest, SlowKilledAtRandomAndResumedNearTenToTheFifteen)
+{
+    kill_and_resume(1'000'000'000'000'000, "1e15", 2.0, 29'844'570'422'669);
+}
+
+TEST(CheckpointProgramTest, BadCheckpointsAreRefusedWithNothingCounted)
+{
+    const std::string path = temp_path("refused.txt");
+    write_file(path, "not a checkpoint\n");
+    const outcome foreign = shell(program + " --checkpoint '" + path + "' 1e11");
+    EXPECT_EQ(foreign.status, 2);
+    EXPECT_EQ(foreign.out, "");
+    EXPECT_EQ(foreign.err, "roughpi: '" + path + "' is not a roughpi checkpoint\n");
+    EXPECT_EQ(read_file(path), "not a checkpoint\n");
+
+    const outcome two = shell(program + " --checkpoint '" + path + "' 1e11 1e12");
+    EXPECT_EQ(two.status, 2);
+    EXPECT_EQ(two.err.substr(0, two.err.find('\n')),
+              "roughpi: --checkpoint keeps one count: give one number, and each count a file of its own");
+    const outcome missing = shell(program + " 1e11 --checkpoint");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err.substr(0, missing.err.find('\n')), "roughpi: '--checkpoint' needs the name of a file");
+    const outcome no_folder = shell(program + " --checkpoint /nonexistent/folder/file 1e11");
+    EXPECT_EQ(no_folder.status, 2);
+    EXPECT_EQ(no_folder.out, "");
+    EXPECT_EQ(no_folder.err.rfind("roughpi: cannot open checkpoint '/nonexistent/folder/file': ", 0), 0u)
+        << no_folder.err;
+    std::remove(path.c_str());
+}
+
+// Ctrl-C on a terminal, and SIGTERM: the progress line is erased, the status
+// is 128 + the signal, and a checkpoint keeps what was done.
+TEST(CheckpointProgramTest, InterruptedOnATerminal)
+{
+    if (std::system("script --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
+    const std::string path = temp_path("interrupted.txt");
+    for (const auto& [signal, status] : {std::pair<std::string, int>{"INT", 130}, {"TERM", 143}}) {
+        std::remove(path.c_str());
+        const std::string transcript = temp_path("tty.txt");
+        const std::string inner = "timeout --preserve-status -s " + signal + " 1 " + program + " -t 2 --checkpoint '" +
+                                  path + "' 1e16; echo status=\\$?";
+        ASSERT_EQ(std::system(("script -qec \"" + inner + "\" /dev/null < /dev/null > '" + transcript + "'").c_str()),
+                  0);
+        const std::string text = read_file(transcript);
+        SCOPED_TRACE("SIG" + signal + ": " + text);
+        ASSERT_NE(text.find("\rpi(10000000000000000): "), std::string::npos);
+        // After the last drawing of the line: spaces over it, a carriage
+        // return, and nothing but the status.
+        const std::size_t erase = text.rfind("\r ");
+        ASSERT_NE(erase, std::string::npos);
+        const std::size_t spaces_end = text.find_first_not_of(' ', erase + 1);
+        ASSERT_NE(spaces_end, std::string::npos);
+        EXPECT_GE(spaces_end - erase - 1, std::string("pi(10000000000000000): 0.0%").size());
+        EXPECT_EQ(text.substr(spaces_end), "\rstatus=" + std::to_string(status) + "\r\n");
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 1 ", 0), 0u);
+    }
+    std::remove(path.c_str());
+}
+#endif
+
+}  // namespace
