@@ -2,6 +2,7 @@
 
 #include "command_line.hpp"
 
+#include <roughpi/parallel.hpp>
 #include <roughpi/version.hpp>
 
 #include <array>
@@ -347,6 +348,26 @@ void checkpoint::flush()
     if (!synced)
         throw std::runtime_error("cannot write to checkpoint '" + printable(path_) + "': " + system_error_text());
     unflushed_ = false;
+}
+
+std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress)
+{
+    const double held = file.share_held();
+    if (progress)
+        progress(held);
+    parallel_options options;
+    options.threads = threads;
+    options.piece_done = [&](std::size_t index, const prime_count_sums& piece_sums) { file.record(index, piece_sums); };
+    // Called about ten times a second, and at the end.
+    options.progress = [&](double done) {
+        file.flush();
+        if (progress)
+            progress(held + (1.0 - held) * done);
+    };
+    prime_count_sums sums = file.sums();
+    sums += count_pieces_parallel(file.pieces(), file.missing(), options);
+    file.flush();
+    return prime_count_from_sums(file.pieces(), sums);
 }
 
 }  // namespace roughpi::cli

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -84,6 +85,13 @@ private:
     prime_count_sums sums_;
     bool unflushed_ = false;
 };
+
+// pi(x) from the pieces the file holds and those it lacks, which are counted
+// on `threads` threads (0: every logical CPU) and each recorded as it is
+// done; what was recorded reaches the disk about ten times a second.
+// progress, if set, gets the share of the whole count done, the file's
+// share included.
+std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress);
 
 // The split's identity: its number of pieces and a hash of their
 // fingerprints, in order.

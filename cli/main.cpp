@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,29 +54,12 @@ std::int64_t count_with_checkpoint(std::int64_t x, int threads, const std::strin
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
     checkpoint file(path, x, pieces);
-    const double held = file.share_held();
-    std::unique_ptr<progress_line> progress;
-    if (show_progress && x >= PROGRESS_FROM) {
-        progress = std::make_unique<progress_line>(x);
-        progress->show(held);
-    }
-    roughpi::parallel_options options;
-    options.threads = threads;
-    options.piece_done = [&](std::size_t index, const roughpi::prime_count_sums& piece_sums) {
-        file.record(index, piece_sums);
-    };
-    // About ten times a second: what was recorded goes to the disk.
-    options.progress = [&](double done) {
-        file.flush();
-        if (progress)
-            progress->show(held + (1.0 - held) * done);
-    };
-    roughpi::prime_count_sums sums = file.sums();
-    sums += roughpi::count_pieces_parallel(pieces, file.missing(), options);
-    file.flush();
-    if (progress)
-        progress->erase();
-    return roughpi::prime_count_from_sums(pieces, sums);
+    if (!show_progress || x < PROGRESS_FROM)
+        return count_the_rest(file, threads, {});
+    progress_line progress(x);
+    const std::int64_t pi = count_the_rest(file, threads, [&](double done) { progress.show(done); });
+    progress.erase();
+    return pi;
 }
 
 int run(int argc, char** argv)

@@ -330,23 +330,8 @@ void wait_for(MPI_Request& request)
 std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
                         const std::function<void(double)>& progress, cli::checkpoint* file)
 {
-    if (file != nullptr && counted_by_rank_0_alone(x)) {
-        // Rank 0 alone, the pieces still going to the file.
-        parallel_options options;
-        options.threads = setup.threads;
-        options.piece_done = [file](std::size_t index, const prime_count_sums& piece_sums) {
-            file->record(index, piece_sums);
-        };
-        options.progress = [&](double done) {
-            file->flush();
-            if (progress)
-                progress(done);
-        };
-        prime_count_sums sums = file->sums();
-        sums += count_pieces_parallel(file->pieces(), file->missing(), options);
-        file->flush();
-        return prime_count_from_sums(file->pieces(), sums);
-    }
+    if (file != nullptr && counted_by_rank_0_alone(x))
+        return cli::count_the_rest(*file, setup.threads, progress);  // rank 0 alone, into the file
     if (counted_by_rank_0_alone(x)) {
         parallel_options options;
         options.threads = setup.threads;
