@@ -51,7 +51,7 @@ gtest_seconds=$(seconds_since "$start")
 start=$(date +%s)
 cd "$source_dir"
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DROUGHPI_WERROR=ON
+    -DROUGHPI_BUILD_TESTS=ON -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DROUGHPI_WERROR=ON
 cmake --build "$build_dir" --parallel 2
 build_seconds=$(seconds_since "$start")
 
