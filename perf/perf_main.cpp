@@ -20,6 +20,7 @@
 #endif
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -176,16 +177,22 @@ int main(int argc, char** argv)
     }
 
 #if defined(ROUGHPI_PERF_PRIMECOUNT)
-    std::printf("\nAgainst primecount %s on one thread, our time over its time (same run):\n", primecount_version());
+    std::printf("\nAgainst primecount %s on one thread: each time, and ours over primecount's (same run):\n",
+                primecount_version());
+    std::printf("  %-7s %13s", "x", "primecount");
+    for (const auto& name : peer_names)
+        if (name != "primecount")
+            std::printf("  %20s", name.c_str());
+    std::printf("\n");
     for (std::int64_t x : peer_xs) {
         const auto peer = reporter.seconds.find("Peer/primecount/" + std::to_string(x));
         if (peer == reporter.seconds.end())
             continue;
-        std::printf("  pi(%lld)  primecount %9.1f ms", static_cast<long long>(x), peer->second * 1e3);
+        std::printf("  10^%-4.0f %10.1f ms", std::log10(static_cast<double>(x)), peer->second * 1e3);
         for (const auto& name : peer_names) {
             const auto ours = reporter.seconds.find("Peer/" + name + "/" + std::to_string(x));
             if (name != "primecount" && ours != reporter.seconds.end())
-                std::printf("   %s %9.1f ms %5.2fx", name.c_str(), ours->second * 1e3, ours->second / peer->second);
+                std::printf("  %10.1f ms %6.2fx", ours->second * 1e3, ours->second / peer->second);
         }
         std::printf("\n");
     }
