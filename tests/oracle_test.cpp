@@ -3,7 +3,8 @@
 // code and no way of counting with this library: random x of every size, and
 // the x where this library's sums change shape, next to the powers of 17 (a
 // new term of the sums starts at each) and at the squares and cubes of primes
-// (where a root of x, and with it a Moebius term, steps to the next integer).
+// (where the square or cube root of x reaches a prime, and the Moebius terms
+// Pi(x^(1/2)) and Pi(x^(1/3)) change).
 //
 // primecount runs on one thread, on this test's main thread; the counts on
 // the paths are spread over every core, largest first. Each test prints the
@@ -12,7 +13,6 @@
 // Tests named Slow* (label slow) count x from 10^12 to 10^16; Huge* (label
 // huge, registered with -DROUGHPI_HUGE_TESTS=ON) count all of those on the
 // portable path, which takes several times as long as the vector paths.
-#include "support/print_counting_path.hpp"
 #include "support/random_seed.hpp"
 
 #include <roughpi/prime_count.hpp>
