@@ -2,9 +2,12 @@
 //
 //   PrimeCount/<path>/<x>   prime_count(x): reference, and each available path
 //   PairLoop/<path>         count_factor_pairs(10^14, 17, 2, 1): ns per range count
+//   Peer/<path>/<x>         prime_count(x) for x = 10^12 ... 10^15: each path, and
+//                           primecount on one thread, when the build found it
 //
-// After the runs it prints the speed-up of each path over the reference, and
-// the cycles per range count at the clock measured with a dependent add chain.
+// After the runs it prints the speed-up of each path over the reference, the
+// cycles per range count at the clock measured with a dependent add chain,
+// and each path's time over primecount's.
 #include "reference/reference_counting.hpp"
 
 #include "factor_counts.hpp"
@@ -12,7 +15,12 @@
 
 #include <benchmark/benchmark.h>
 
+#if defined(ROUGHPI_PERF_PRIMECOUNT)
+#  include <primecount.h>
+#endif
+
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -58,6 +66,21 @@ void pair_loop_benchmark(benchmark::State& state, const std::string& name)
                                            : roughpi::count_factor_pairs(pair_n, 17, 2, 1, path));
     state.SetItemsProcessed(state.iterations() * range_counts);
 }
+
+#if defined(ROUGHPI_PERF_PRIMECOUNT)
+// primecount, a prime counter built on other methods, as a peer: the same x
+// on one thread, against every path.
+constexpr std::int64_t peer_xs[] = {1'000'000'000'000, 10'000'000'000'000, 100'000'000'000'000,
+                                    1'000'000'000'000'000};
+
+void peer_benchmark(benchmark::State& state, const std::string& name, std::int64_t x)
+{
+    const bool peer = name == "primecount";
+    const auto path = path_by_name(name);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(peer ? primecount_pi(x) : roughpi::prime_count(x, path));
+}
+#endif
 
 // Seconds per iteration of each run, by name.
 class recording_reporter : public benchmark::ConsoleReporter {
@@ -107,6 +130,17 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("PairLoop/" + name).c_str(), pair_loop_benchmark, name)
             ->Unit(benchmark::kMillisecond);
 
+#if defined(ROUGHPI_PERF_PRIMECOUNT)
+    primecount_set_num_threads(1);
+    std::vector<std::string> peer_names = {"primecount"};
+    peer_names.insert(peer_names.end(), names.begin() + 1, names.end());
+    for (std::int64_t x : peer_xs)
+        for (const auto& name : peer_names)
+            benchmark::RegisterBenchmark(("Peer/" + name + "/" + std::to_string(x)).c_str(), peer_benchmark, name, x)
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(x >= 100'000'000'000'000 ? 0.1 : 0.5);
+#endif
+
     benchmark::Initialize(&argc, argv);
     recording_reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -141,5 +175,27 @@ int main(int argc, char** argv)
             std::printf("  %6.2fx", ref->second / it->second);
         std::printf("\n");
     }
+
+#if defined(ROUGHPI_PERF_PRIMECOUNT)
+    std::printf("\nAgainst primecount %s on one thread: each time, and ours over primecount's (same run):\n",
+                primecount_version());
+    std::printf("  %-7s %13s", "x", "primecount");
+    for (const auto& name : peer_names)
+        if (name != "primecount")
+            std::printf("  %20s", name.c_str());
+    std::printf("\n");
+    for (std::int64_t x : peer_xs) {
+        const auto peer = reporter.seconds.find("Peer/primecount/" + std::to_string(x));
+        if (peer == reporter.seconds.end())
+            continue;
+        std::printf("  10^%-4.0f %10.1f ms", std::log10(static_cast<double>(x)), peer->second * 1e3);
+        for (const auto& name : peer_names) {
+            const auto ours = reporter.seconds.find("Peer/" + name + "/" + std::to_string(x));
+            if (name != "primecount" && ours != reporter.seconds.end())
+                std::printf("  %10.1f ms %6.2fx", ours->second * 1e3, ours->second / peer->second);
+        }
+        std::printf("\n");
+    }
+#endif
     return 0;
 }

@@ -1,6 +1,7 @@
 // The benchmark program's report, read back from a file and from a terminal.
 #include <console.hpp>
 
+#include "support/programs.hpp"
 #include "support/temp_files.hpp"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ std::string run_to_file(const std::string& command, const char* name)
 
 TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
 {
-    const std::string text = run_to_file(std::string("'") + ROUGHPI_BENCH_PROGRAM + "'", "report.txt");
+    const std::string text = run_to_file(roughpi::testing::program_command(ROUGHPI_BENCH_PROGRAM), "report.txt");
     EXPECT_EQ(text.find('\033'), std::string::npos) << "escape code in a redirected report";
     const auto lines = split_lines(text);
     ASSERT_EQ(lines.size(), 24u) << text;
@@ -115,8 +116,10 @@ TEST(BenchReportTest, OnATerminalTheWarmUpIsClearedBeforeTheReport)
 {
     if (std::system("script --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
-    const std::string text = run_to_file(
-        std::string("script -qec \"'") + ROUGHPI_BENCH_PROGRAM + "'\" /dev/null < /dev/null", "tty.txt");
+    const std::string text = run_to_file(std::string("script -qec \"") +
+                                             roughpi::testing::program_command(ROUGHPI_BENCH_PROGRAM) +
+                                             "\" /dev/null < /dev/null",
+                                         "tty.txt");
     const auto clear = text.find(clear_sequence);
     ASSERT_NE(clear, std::string::npos) << "no clear sequence";
     const std::string before = text.substr(0, clear);

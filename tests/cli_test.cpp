@@ -4,6 +4,7 @@
 
 #include <roughpi/roughpi.hpp>
 
+#include "support/programs.hpp"
 #include "support/temp_files.hpp"
 
 #include <gtest/gtest.h>
@@ -112,7 +113,7 @@ outcome run(const std::vector<std::string>& args, std::string stdout_path = "")
 {
     const std::string out_path = roughpi::testing::temp_path("out.txt");
     const std::string err_path = roughpi::testing::temp_path("err.txt");
-    std::string command = std::string("'") + ROUGHPI_CLI_PROGRAM + "'";
+    std::string command = roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM);
     for (const std::string& arg : args)
         command += " '" + arg + "'";
     const bool read_out = stdout_path.empty();
@@ -281,8 +282,9 @@ TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
     // Standard output and standard error both go to the pseudo-terminal,
     // whose newlines come back as \r\n.
     const std::string path = roughpi::testing::temp_path("tty.txt");
-    const std::string command = std::string("script -qec \"'") + ROUGHPI_CLI_PROGRAM +
-                                "' 1e12\" /dev/null < /dev/null > '" + path + "'";
+    const std::string command = std::string("script -qec \"") +
+                                roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
+                                " 1e12\" /dev/null < /dev/null > '" + path + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string text = read_file(path);
     const std::string last = "pi(1000000000000): 100.0%";

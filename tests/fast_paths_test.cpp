@@ -12,6 +12,7 @@
 #  include "quotient_counts_vector.hpp"
 #endif
 
+#include "support/print_counting_path.hpp"
 #include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
