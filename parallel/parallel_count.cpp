@@ -5,6 +5,7 @@
 #include <roughpi/prime_count.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace roughpi {
@@ -14,6 +15,9 @@ namespace {
 // Below this a count takes milliseconds, and one thread counts it before
 // more could start.
 constexpr std::int64_t PARALLEL_FROM = 10'000'000'000;  // 10^10
+
+// How often the progress is reported.
+constexpr std::chrono::milliseconds PROGRESS_EVERY{100};
 
 // Pieces a count has at most in practice, for the first try at the list.
 constexpr std::size_t USUAL_PIECES = 8192;
@@ -61,19 +65,24 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
         return true;
     });
 
-    // The calling thread reports progress and the finished pieces.
+    // The calling thread reports the finished pieces as they come, and the
+    // progress every PROGRESS_EVERY.
     std::vector<detail::finished_piece> finished;
     double done_cost = 0.0;
+    auto last_progress = std::chrono::steady_clock::now();
     try {
-        while (pool.wait(std::chrono::milliseconds(100), finished)) {
+        while (pool.wait(PROGRESS_EVERY, finished)) {
             for (const detail::finished_piece& piece : finished) {
                 done_cost += pieces[piece.index].cost();
                 if (options.piece_done)
                     options.piece_done(piece.index, piece.sums);
             }
             finished.clear();
-            if (options.progress && todo_cost > 0.0)
+            const auto now = std::chrono::steady_clock::now();
+            if (options.progress && todo_cost > 0.0 && now - last_progress >= PROGRESS_EVERY) {
                 options.progress(std::min(done_cost / todo_cost, 1.0));
+                last_progress = now;
+            }
         }
     } catch (...) {
         pool.stop();
