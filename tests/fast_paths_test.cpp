@@ -12,7 +12,7 @@
 #  include "quotient_counts_vector.hpp"
 #endif
 
-#include "support/print_counting_path.hpp"
+#include "support/counting_paths.hpp"
 #include "support/random_seed.hpp"
 
 #include <gtest/gtest.h>
@@ -24,15 +24,7 @@
 namespace {
 
 using roughpi::counting_path;
-
-std::vector<counting_path> available_paths()
-{
-    std::vector<counting_path> paths;
-    for (auto path : {counting_path::portable, counting_path::avx2, counting_path::avx512})
-        if (roughpi::counting_path_available(path))
-            paths.push_back(path);
-    return paths;
-}
+using roughpi::testing::available_paths;
 
 class FastPathsTest : public ::testing::TestWithParam<counting_path> {
 protected:

@@ -14,6 +14,7 @@
 // best path this processor has, and a few on each other path, as all of them
 // on every path would take most of an hour on two cores. Huge* (label huge,
 // registered with -DROUGHPI_HUGE_TESTS=ON) count all of them on every path.
+#include "support/counting_paths.hpp"
 #include "support/random_seed.hpp"
 
 #include <roughpi/prime_count.hpp>
@@ -39,15 +40,7 @@
 namespace {
 
 using roughpi::counting_path;
-
-std::vector<counting_path> available_paths()
-{
-    std::vector<counting_path> paths;
-    for (auto path : {counting_path::portable, counting_path::avx2, counting_path::avx512})
-        if (roughpi::counting_path_available(path))
-            paths.push_back(path);
-    return paths;
-}
+using roughpi::testing::available_paths;
 
 // The vector paths that this processor has (none in a portable build).
 std::vector<counting_path> vector_paths()
