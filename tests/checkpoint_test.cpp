@@ -4,6 +4,7 @@
 // terminal.
 #include <checkpoint.hpp>
 
+#include "support/programs.hpp"
 #include "support/random_seed.hpp"
 #include "support/temp_files.hpp"
 
@@ -195,7 +196,7 @@ outcome shell(const std::string& command)
     return result;
 }
 
-const std::string program = std::string("'") + ROUGHPI_CLI_PROGRAM + "'";
+const std::string program = roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM);
 
 // Killed (SIGKILL) at random moments, three times, then run to the end from
 // the same file: the exact count, from the pieces of all four runs.
