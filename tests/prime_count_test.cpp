@@ -104,8 +104,9 @@ TEST_F(PrimeCountTest, KnownValues) { check_known_values(0, quick_limit); }
 TEST_F(PrimeCountTest, SlowKnownValues) { check_known_values(quick_limit + 1, 1'000'000'000'000'000); }
 
 // What a user can get wrong is refused, in every build type, and nothing needs
-// setting up first. (The pieces and the threads have their own tests.) (This test never builds the tables itself, and under
-// ctest it runs in a process of its own.)
+// setting up first: this test calls prime_count before it builds the tables,
+// and under ctest it runs in a process of its own. (The pieces and the
+// threads have their own tests.)
 TEST(CheckedApiTest, MisuseIsRefusedAndNoSetUpIsNeeded)
 {
     EXPECT_EQ(prime_count(100), 25);
