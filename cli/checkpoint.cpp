@@ -367,7 +367,7 @@ std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<v
     prime_count_sums sums = file.sums();
     sums += count_pieces_parallel(file.pieces(), file.missing(), options);
     file.flush();
-    return prime_count_from_sums(file.pieces(), sums);
+    return prime_count_from_sums(sums);
 }
 
 }  // namespace roughpi::cli

@@ -1,5 +1,7 @@
 #include "piece_ledger.hpp"
 
+#include <roughpi/error.hpp>
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -20,13 +22,15 @@ void piece_ledger::record(std::size_t index, const prime_count_sums& piece_sums)
                                  std::to_string(pieces_.size()) + " pieces");
     if (done_[index])
         throw std::runtime_error("piece " + std::to_string(index) + " was counted twice");
-    // The sums of one piece hold that piece alone: its x, a piece count of 1
-    // and, as the sum of fingerprints, its own fingerprint.
+    // The sums of one piece hold that piece alone (its x, a piece count of 1
+    // and its own fingerprint), and a value the piece can have in its term.
     const prime_count_piece& piece = pieces_[index];
-    if (piece_sums.x() != piece.x() || piece_sums.pieces() != 1 ||
-        piece_sums.to_words()[2] != piece.fingerprint())
+    try {
+        prime_count_check_piece_sums(piece, piece_sums);
+    } catch (const input_error&) {
         throw std::runtime_error("the sums given for piece " + std::to_string(index) + " of the count of " +
                                  std::to_string(piece.x()) + " are not that piece's");
+    }
     sums_ += piece_sums;
     done_[index] = true;
     ++done_count_;
@@ -55,6 +59,6 @@ double piece_ledger::share_done() const
     return total_cost_ > 0.0 ? std::min(done_cost_ / total_cost_, 1.0) : 0.0;
 }
 
-std::int64_t piece_ledger::pi() const { return prime_count_from_sums(pieces_, sums_); }
+std::int64_t piece_ledger::pi() const { return prime_count_from_sums(sums_); }
 
 }  // namespace roughpi::mpi

@@ -107,7 +107,7 @@ std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& option
     std::vector<std::size_t> todo(pieces.size());
     for (std::size_t i = 0; i < todo.size(); ++i)
         todo[i] = i;
-    return prime_count_from_sums(pieces, count_pieces_parallel(pieces, todo, options));
+    return prime_count_from_sums(count_pieces_parallel(pieces, todo, options));
 }
 
 std::int64_t prime_count_parallel(std::int64_t x, int threads)

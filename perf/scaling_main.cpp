@@ -92,7 +92,7 @@ void report(std::int64_t x)
         total_time += time[i];
         total_cost += cost[i];
     }
-    const std::int64_t pi = roughpi::prime_count_from_sums(pieces, sums);
+    const std::int64_t pi = roughpi::prime_count_from_sums(sums);
     const auto largest_time = std::max_element(time.begin(), time.end());
     const auto largest_cost = std::max_element(cost.begin(), cost.end());
     std::printf("pi(x) = %lld, %zu pieces, split in %.1f ms, pieces counted one by one in %.3f s\n",

@@ -65,7 +65,7 @@ protected:
         roughpi::prime_count_sums sums = file.sums();
         for (const std::size_t i : file.missing())
             roughpi::prime_count_add_piece(pieces[i], sums);
-        return roughpi::prime_count_from_sums(pieces, sums);
+        return roughpi::prime_count_from_sums(sums);
     }
 };
 

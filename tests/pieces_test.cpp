@@ -2,7 +2,9 @@
 // any order and from any number of partial sums; the split is fine enough
 // and the same every time; and every misuse of the piece API is refused.
 // Also the 128-bit sums, with and without the compiler's __int128.
+#include "support/brute_force.hpp"
 #include "support/random_seed.hpp"
+#include "prime_bounds.hpp"
 #include "wide_int.hpp"
 
 #include <roughpi/roughpi.hpp>
@@ -49,7 +51,7 @@ TEST(PiecesTest, AddUpToTheWholeCountInAnyOrderFromAnyPartialSums)
         for (const prime_count_sums& part : parts)
             total += part;
         EXPECT_EQ(total.pieces(), pieces.size());
-        EXPECT_EQ(roughpi::prime_count_from_sums(in_order, total), roughpi::prime_count(x));
+        EXPECT_EQ(roughpi::prime_count_from_sums(total), roughpi::prime_count(x));
         for (const prime_count_piece& piece : pieces) {
             EXPECT_EQ(piece.x(), x);
             EXPECT_GT(piece.cost(), 0.0);
@@ -113,11 +115,10 @@ TEST(PiecesTest, MisuseIsRefusedAndChangesNothing)
     const prime_count_sums complete = sums;
     prime_count_sums twice = complete;
     roughpi::prime_count_add_piece(pieces[2], twice);
-    EXPECT_THROW(roughpi::prime_count_from_sums(pieces, twice), roughpi::input_error);
-    EXPECT_THROW(roughpi::prime_count_from_sums(pieces, before), roughpi::input_error);
-    EXPECT_THROW(roughpi::prime_count_from_sums({}, complete), roughpi::input_error);
-    EXPECT_THROW(roughpi::prime_count_from_sums(pieces_of(x + 1), complete), roughpi::input_error);
-    EXPECT_EQ(roughpi::prime_count_from_sums(pieces, complete), roughpi::prime_count(x));
+    EXPECT_THROW(roughpi::prime_count_from_sums(twice), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_from_sums(before), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_from_sums(prime_count_sums{}), roughpi::input_error);
+    EXPECT_EQ(roughpi::prime_count_from_sums(complete), roughpi::prime_count(x));
 
     // Sums of two counts do not add.
     prime_count_sums other;
@@ -136,7 +137,124 @@ TEST(PiecesTest, SumsTravelExactlyAsWords)
     EXPECT_TRUE(prime_count_sums::from_words(words) == sums);
     EXPECT_EQ(words[0], 1'000'000'000'000u);
     EXPECT_EQ(words[1], pieces.size());
-    EXPECT_EQ(roughpi::prime_count_from_sums(pieces, prime_count_sums::from_words(words)), 37'607'912'018);
+    EXPECT_EQ(roughpi::prime_count_from_sums(prime_count_sums::from_words(words)), 37'607'912'018);
+}
+
+// Sums built through the API that do not hold the whole split exactly once:
+// once they gave 1918081922 (one piece), 455053433 (ten) and 3836163838
+// (one piece twice) for pi(10^10) = 455052511.
+TEST(PiecesTest, SumsFinishOnlyFromTheWholeSplit)
+{
+    const std::int64_t x = 10'000'000'000;
+    const std::vector<prime_count_piece> pieces = pieces_of(x);
+    ASSERT_GT(pieces.size(), 10u);
+    const auto sums_of = [&](std::initializer_list<std::size_t> indices) {
+        prime_count_sums sums;
+        for (const std::size_t i : indices)
+            roughpi::prime_count_add_piece(pieces[i], sums);
+        return sums;
+    };
+    EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0})), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0, 1, 2, 3, 4, 5, 6, 7, 8, 9})), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0, 0})), roughpi::input_error);
+    // As many pieces as the split has, one of them twice and one missing.
+    prime_count_sums swapped = sums_of({0});
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
+        roughpi::prime_count_add_piece(pieces[i], swapped);
+    EXPECT_EQ(swapped.pieces(), pieces.size());
+    EXPECT_THROW(roughpi::prime_count_from_sums(swapped), roughpi::input_error);
+}
+
+// Sums with term k of `sums` set to `value`, through the words.
+prime_count_sums with_term(const prime_count_sums& sums, int k, roughpi::wide_int value)
+{
+    auto words = sums.to_words();
+    words[3 + 2 * static_cast<std::size_t>(k)] = roughpi::low_word(value);
+    words[4 + 2 * static_cast<std::size_t>(k)] = static_cast<std::uint64_t>(roughpi::high_word(value));
+    return prime_count_sums::from_words(words);
+}
+
+roughpi::wide_int term_of(const prime_count_sums& sums, int k)
+{
+    const auto words = sums.to_words();
+    return roughpi::wide_from_words(words[3 + 2 * static_cast<std::size_t>(k)],
+                                    static_cast<std::int64_t>(words[4 + 2 * static_cast<std::size_t>(k)]));
+}
+
+// The sums of one piece that come from outside (a file, another process):
+// exactly that piece's shape, or refused.
+TEST(PiecesTest, PieceSumsFromOutsideMustFitTheirPiece)
+{
+    const std::vector<prime_count_piece> pieces = pieces_of(20'000'000'000);
+    ASSERT_GT(pieces.size(), 2u);
+    const prime_count_piece& piece = pieces[1];
+    prime_count_sums own;
+    roughpi::prime_count_add_piece(piece, own);
+    roughpi::prime_count_check_piece_sums(piece, own);
+    const int k = piece.term();
+    ASSERT_GT(k, 0);
+    const auto word_changed = [&](std::size_t word, std::uint64_t value) {
+        auto words = own.to_words();
+        words[word] = value;
+        return prime_count_sums::from_words(words);
+    };
+    prime_count_sums other_piece;
+    roughpi::prime_count_add_piece(pieces[2], other_piece);
+    const roughpi::wide_int value = term_of(own, k);
+    const struct {
+        const char* what;
+        prime_count_sums sums;
+    } refused[] = {
+        {"no piece", prime_count_sums{}},
+        {"another piece", other_piece},
+        {"another x", word_changed(0, 20'000'000'001)},
+        {"two pieces", word_changed(1, 2)},
+        {"another fingerprint", word_changed(2, piece.fingerprint() + 1)},
+        {"a term the piece does not add to", with_term(own, k == 1 ? 2 : 1, 5)},
+        {"no value in its term and one in another", with_term(with_term(own, k, 0), k == 1 ? 2 : 1, value)},
+        {"the other sign", with_term(own, k, -value)},
+        {"far more than the piece counts", with_term(own, k, value * (roughpi::wide_int(1) << 40))},
+    };
+    for (const auto& r : refused)
+        EXPECT_THROW(roughpi::prime_count_check_piece_sums(piece, r.sums), roughpi::input_error) << r.what;
+
+    // Words that no sums give: a value in S_0, which no piece adds to; empty
+    // sums with a term; a term beyond the last of x (17^9 > 2 10^10).
+    EXPECT_THROW(with_term(own, 0, 1), roughpi::input_error);
+    EXPECT_THROW(with_term(prime_count_sums{}, 5, 1), roughpi::input_error);
+    EXPECT_THROW(with_term(own, 9, 1), roughpi::input_error);
+}
+
+// The bounds that every finished count must pass hold where pi is known, and
+// they catch a grossly wrong count (of sums forged or damaged, here through
+// the words), though not one that is off by a little.
+TEST(PiecesTest, EveryCountPassesProvenBoundsThatCatchGrossErrorsOnly)
+{
+    const std::vector<std::int64_t> sieve = roughpi::testing::sieve_prime_counts(2'000'000);
+    for (std::int64_t x = 0; x < static_cast<std::int64_t>(sieve.size()); ++x) {
+        const auto [lower, upper] = roughpi::detail::proven_pi_bounds(x);
+        ASSERT_TRUE(lower <= sieve[static_cast<std::size_t>(x)] && sieve[static_cast<std::size_t>(x)] <= upper)
+            << "x = " << x;
+    }
+    const struct {
+        std::int64_t x, pi;
+    } known[] = {{1'000'000'000'000'000'000, 24'739'954'287'740'860},
+                 {9'223'372'036'854'775'807, 216'289'611'853'439'384}};
+    for (const auto& [x, pi] : known) {
+        const auto [lower, upper] = roughpi::detail::proven_pi_bounds(x);
+        EXPECT_TRUE(lower <= pi && pi <= upper) << "x = " << x;
+        EXPECT_LT(static_cast<double>(upper - lower) / static_cast<double>(pi), 0.007) << "x = " << x;
+    }
+
+    prime_count_sums sums;
+    for (const prime_count_piece& piece : pieces_of(1'000'000'000'000))
+        roughpi::prime_count_add_piece(piece, sums);
+    EXPECT_EQ(roughpi::prime_count_from_sums(sums), 37'607'912'018);
+    EXPECT_THROW(roughpi::prime_count_from_sums(with_term(sums, 1, 0)), roughpi::internal_error);  // a lost term
+    EXPECT_THROW(roughpi::prime_count_from_sums(with_term(sums, 2, term_of(sums, 2) + (roughpi::wide_int(2) << 40))),
+                 roughpi::internal_error);
+    // pi + 1: the net lets it through.
+    EXPECT_EQ(roughpi::prime_count_from_sums(with_term(sums, 3, term_of(sums, 3) + 3)), 37'607'912'019);
 }
 
 #if defined(__SIZEOF_INT128__)

@@ -2,8 +2,9 @@
 
 namespace roughpi {
 
-// Out of line, so that the class's virtual table and its deleting destructor
-// (the library's one reference to operator delete) live here alone.
+// Out of line, so that the classes' virtual tables and their deleting
+// destructors (the library's one reference to operator delete) live here alone.
 input_error::~input_error() = default;
+internal_error::~internal_error() = default;
 
 }  // namespace roughpi

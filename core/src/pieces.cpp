@@ -1,4 +1,5 @@
 #include "factor_counts.hpp"
+#include "integer_roots.hpp"
 #include "path_kernels.hpp"
 #include "refusal.hpp"
 #include "terms.hpp"
@@ -8,6 +9,7 @@
 #include <roughpi/pieces.hpp>
 #include <roughpi/prime_count.hpp>
 
+#include <cmath>
 #include <cstring>
 
 namespace roughpi {
@@ -112,6 +114,36 @@ struct piece_access {
         sums.fingerprints_ += piece.check_;
     }
 
+    // The most a piece's count can be: each non-decreasing k-tuple it counts
+    // (product at most n) weighs at most w, and there are fewer of them than
+    // ordered k-tuples of positive integers with product at most n, at most
+    // n (1 + ln n)^(k-1) (by induction on k, from sum_{a <= n} n/a <= n (1 + ln n)).
+    static long double largest_value(const prime_count_piece& p)
+    {
+        if (p.k_ == 0)
+            return 0.0L;
+        const auto n = static_cast<long double>(p.n_);
+        return static_cast<long double>(p.w_) * n * std::pow(1.0L + std::log(n), static_cast<long double>(p.k_ - 1));
+    }
+
+    static void check_piece_sums(const prime_count_piece& piece, const prime_count_sums& sums)
+    {
+        check(piece);
+        if (sums.pieces_ != 1 || sums.x_ != piece.x_ || sums.fingerprints_ != piece.check_)
+            refuse("these sums are not those of the one piece they are given for (a piece of the count of %lld)",
+                   static_cast<long long>(piece.x_));
+        for (int k = 0; k < prime_count_sums::TERMS; ++k)
+            if (k != piece.term_ && term(sums, k) != 0)
+                refuse("the sums of a piece of the count of %lld hold term %d, which the piece does not add to",
+                       static_cast<long long>(piece.x_), k);
+        const wide_int v = term(sums, piece.term_);
+        const bool sign_ok = piece.sign_ > 0 ? !(v < 0) : !(0 < v);
+        // Twice the bound, as a margin for its rounding.
+        if (!sign_ok || std::fabs(approximate(v)) > 2.0L * largest_value(piece))
+            refuse("the sums of a piece of the count of %lld hold a value that the piece cannot have",
+                   static_cast<long long>(piece.x_));
+    }
+
     static void add(prime_count_sums& to, const prime_count_sums& from)
     {
         if (from.pieces_ == 0)
@@ -126,22 +158,48 @@ struct piece_access {
         to.fingerprints_ += from.fingerprints_;
     }
 
-    static std::int64_t finish(std::span<const prime_count_piece> pieces, const prime_count_sums& sums)
-    {
-        if (pieces.empty())
-            refuse("a count needs the list of its pieces");
-        const std::int64_t x = pieces[0].x_;
+    // What identifies the split of x: its number of pieces and the total of
+    // their fingerprints, from the split itself.
+    struct split_identity {
+        std::uint64_t pieces = 0;
         std::uint64_t fingerprints = 0;
-        for (const prime_count_piece& p : pieces) {
-            check(p);
-            if (p.x_ != x)
-                refuse("the pieces belong to different counts (%lld and %lld)", static_cast<long long>(x),
-                       static_cast<long long>(p.x_));
-            fingerprints += p.check_;
+    };
+
+    static split_identity identity_of_split(std::int64_t x)
+    {
+        split_identity id;
+        if (x < FIRST_ROUGH) {
+            id.pieces = 1;
+            id.fingerprints = empty_count(x).check_;
+            return id;
         }
-        if (sums.pieces_ != pieces.size() || sums.fingerprints_ != fingerprints || sums.x_ != x)
-            refuse("the sums do not hold every piece of the count of %lld exactly once (%llu of %zu pieces)",
-                   static_cast<long long>(x), static_cast<unsigned long long>(sums.pieces_), pieces.size());
+        ensure_wheel_tables();
+        struct context {
+            std::int64_t x;
+            split_identity& id;
+        } c{x, id};
+        split_count(
+            x,
+            [](void* p, const split_piece& piece) {
+                auto& c = *static_cast<context*>(p);
+                ++c.id.pieces;
+                c.id.fingerprints += make(c.x, piece).check_;
+            },
+            &c);
+        return id;
+    }
+
+    static std::int64_t finish(const prime_count_sums& sums)
+    {
+        if (sums.pieces_ == 0)
+            refuse("the sums hold no piece: a count is finished from the sums of every piece of it");
+        const std::int64_t x = sums.x_;
+        const split_identity whole = identity_of_split(x);
+        if (sums.pieces_ != whole.pieces || sums.fingerprints_ != whole.fingerprints)
+            refuse("the sums do not hold every piece of the count of %lld exactly once (they hold %llu pieces, "
+                   "the count has %llu)",
+                   static_cast<long long>(x), static_cast<unsigned long long>(sums.pieces_),
+                   static_cast<unsigned long long>(whole.pieces));
         wide_int terms[TERM_SUMS];
         for (int k = 0; k < TERM_SUMS; ++k)
             terms[k] = term(sums, k);
@@ -161,6 +219,16 @@ struct piece_access {
         return w;
     }
 
+    // The largest k of a term S_k of x: the terms are D_j(x^(1/i)) with
+    // 17^(i j) <= x, k = i j.
+    static int last_term(std::int64_t x)
+    {
+        int k = 0;
+        while (power_at_most(FIRST_ROUGH, k + 1, x))
+            ++k;
+        return k;
+    }
+
     static prime_count_sums from_words(const std::array<std::uint64_t, prime_count_sums::WORDS>& w)
     {
         prime_count_sums s;
@@ -171,6 +239,17 @@ struct piece_access {
             s.low_[k] = w[3 + 2 * k];
             s.high_[k] = static_cast<std::int64_t>(w[4 + 2 * k]);
         }
+        // Empty sums are the default ones; sums of pieces (of any x: every x
+        // below 17 has its one piece) hold nothing in S_0 or past the last
+        // term of x.
+        const bool empty = s.pieces_ == 0;
+        if (empty && (s.x_ != -1 || s.fingerprints_ != 0))
+            refuse("these words are not sums of pieces of a count");
+        const int last = empty ? 0 : last_term(s.x_);
+        for (int k = 0; k < prime_count_sums::TERMS; ++k)
+            if ((k == 0 || k > last) && term(s, k) != 0)
+                refuse("these words are not sums of pieces of the count of %lld: they hold term %d",
+                       static_cast<long long>(s.x_), k);
         return s;
     }
 };
@@ -211,9 +290,14 @@ void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sum
     detail::piece_access::add(piece, sums, detail::kernels_of(path));
 }
 
-std::int64_t prime_count_from_sums(std::span<const prime_count_piece> pieces, const prime_count_sums& sums)
+void prime_count_check_piece_sums(const prime_count_piece& piece, const prime_count_sums& piece_sums)
 {
-    return detail::piece_access::finish(pieces, sums);
+    detail::piece_access::check_piece_sums(piece, piece_sums);
+}
+
+std::int64_t prime_count_from_sums(const prime_count_sums& sums)
+{
+    return detail::piece_access::finish(sums);
 }
 
 prime_count_sums& prime_count_sums::operator+=(const prime_count_sums& other)
@@ -227,7 +311,7 @@ std::array<std::uint64_t, prime_count_sums::WORDS> prime_count_sums::to_words() 
     return detail::piece_access::words(*this);
 }
 
-prime_count_sums prime_count_sums::from_words(const std::array<std::uint64_t, WORDS>& words) noexcept
+prime_count_sums prime_count_sums::from_words(const std::array<std::uint64_t, WORDS>& words)
 {
     return detail::piece_access::from_words(words);
 }

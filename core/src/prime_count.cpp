@@ -1,5 +1,6 @@
 #include "factor_counts.hpp"
 #include "path_kernels.hpp"
+#include "prime_bounds.hpp"
 #include "terms.hpp"
 #include "wheel.hpp"
 
@@ -15,11 +16,10 @@ std::int64_t pi_from_term_sums(std::int64_t x, const wide_int (&sums)[TERM_SUMS]
         return 0;
     if (x < FIRST_ROUGH)
         return SMALL_PRIME_COUNT_TABLE[x];
-    // The result is below x, so it fits in 64 bits.
     wide_int result = 6;
     for (int k = 1; k < TERM_SUMS; ++k)
         result += sums[k] / k;
-    return static_cast<std::int64_t>(result);
+    return checked_pi(x, result);
 }
 
 namespace {

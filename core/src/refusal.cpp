@@ -8,15 +8,38 @@
 
 namespace roughpi::detail {
 
+namespace {
+
+// The message: the prefix, then the formatted text, cut to 256 bytes.
+struct message {
+    char text[256];
+
+    message(const char* prefix, const char* format, std::va_list arguments)
+    {
+        std::snprintf(text, sizeof(text), "%s", prefix);
+        const std::size_t used = std::strlen(text);
+        std::vsnprintf(text + used, sizeof(text) - used, format, arguments);
+    }
+};
+
+}  // namespace
+
 void refuse(const char* format, ...)
 {
-    char message[256] = "roughpi: ";
-    const std::size_t prefix = std::strlen(message);
     std::va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(message + prefix, sizeof(message) - prefix, format, arguments);
+    const message m("roughpi: ", format, arguments);
     va_end(arguments);
-    throw input_error(message);
+    throw input_error(m.text);
+}
+
+void fail_internally(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    const message m("roughpi: internal error: ", format, arguments);
+    va_end(arguments);
+    throw internal_error(m.text);
 }
 
 }  // namespace roughpi::detail

@@ -1,20 +1,26 @@
-// Refusing a call: input_error with a message formatted on the stack, so that
-// the library's own code never calls an allocator (the exception itself is
-// the runtime's business, and only a refused call makes one).
+// Refusing a call, or a result: an exception with a message formatted on the
+// stack, so that the library's own code never calls an allocator (the
+// exception itself is the runtime's business, and only a refused call makes
+// one).
 #pragma once
 
+#if defined(__MINGW32__) && !defined(__clang__)
+#  define ROUGHPI_PRINTF_FORMAT __attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__) || defined(__clang__)
+#  define ROUGHPI_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#else
+#  define ROUGHPI_PRINTF_FORMAT
+#endif
 
 namespace roughpi::detail {
 
 // Throws input_error with the printf-formatted message, prefixed "roughpi: ".
 // (With MinGW, GCC's printf means Microsoft's; libstdc++ has the C99 one
 // linked in, which knows %zu and %lld, and gnu_printf checks for that.)
-[[noreturn]] void refuse(const char* format, ...)
-#if defined(__MINGW32__) && !defined(__clang__)
-    __attribute__((format(gnu_printf, 1, 2)))
-#elif defined(__GNUC__) || defined(__clang__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+[[noreturn]] void refuse(const char* format, ...) ROUGHPI_PRINTF_FORMAT;
+
+// Throws internal_error with the printf-formatted message, prefixed
+// "roughpi: internal error: ".
+[[noreturn]] void fail_internally(const char* format, ...) ROUGHPI_PRINTF_FORMAT;
 
 }  // namespace roughpi::detail

@@ -50,7 +50,8 @@ void for_each_term(std::int64_t x, Visit&& visit)
 }
 
 // pi(x) = 6 + sum_k S_k / k from the term sums of x (every division exact),
-// or the table value for x < 17; 0 for every x < 2.
+// or the table value for x < 17; 0 for every x < 2. Throws internal_error
+// when the result is outside the proven bounds on pi(x) (prime_bounds.hpp).
 std::int64_t pi_from_term_sums(std::int64_t x, const wide_int (&sums)[TERM_SUMS]);
 
 }  // namespace roughpi::detail

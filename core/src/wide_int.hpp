@@ -2,7 +2,7 @@
 // tuple counts D_j(y) and the term sums of pi(x) from about x = 10^18 on.
 //
 // Compilers with __int128 (gcc, clang) use it; elsewhere a two-word struct
-// with just the operations the counting needs: add, subtract, negate, exact
+// with just the operations the counting needs: add, subtract, negate, compare, exact
 // division by a small positive integer, the product of two non-negative 64-bit
 // integers, and conversion back to 64 bits.
 #pragma once
@@ -43,6 +43,10 @@ struct portable_wide_int {
     friend constexpr bool operator==(const portable_wide_int& a, const portable_wide_int& b)
     {
         return a.lo == b.lo && a.hi == b.hi;
+    }
+    friend constexpr bool operator<(const portable_wide_int& a, const portable_wide_int& b)
+    {
+        return a.hi != b.hi ? a.hi < b.hi : a.lo < b.lo;
     }
 
     // Quotient by 1 <= d < 2^32, rounded toward zero.
@@ -99,6 +103,8 @@ constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
 }
 constexpr std::uint64_t low_word(wide_int v) { return static_cast<std::uint64_t>(v); }
 constexpr std::int64_t high_word(wide_int v) { return static_cast<std::int64_t>(v >> 64); }
+// The value, rounded, for comparisons with a margin.
+inline long double approximate(wide_int v) { return static_cast<long double>(v); }
 #else
 using wide_int = portable_wide_int;
 constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return portable_wide_int::product(a, b); }
@@ -111,6 +117,10 @@ constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
 }
 constexpr std::uint64_t low_word(const wide_int& v) { return v.lo; }
 constexpr std::int64_t high_word(const wide_int& v) { return v.hi; }
+inline long double approximate(const wide_int& v)
+{
+    return static_cast<long double>(v.hi) * 18446744073709551616.0L + static_cast<long double>(v.lo);
+}
 #endif
 
 }  // namespace roughpi

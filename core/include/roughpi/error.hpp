@@ -1,4 +1,4 @@
-// The one kind of error the library reports.
+// The errors the library reports.
 #pragma once
 
 #include <roughpi/export.hpp>
@@ -17,6 +17,18 @@ class ROUGHPI_API input_error : public std::domain_error {
 public:
     using std::domain_error::domain_error;
     ~input_error() override;
+};
+
+// Thrown instead of a result that cannot be right: every finished count is
+// checked against proven bounds on pi(x) before it is returned, and one
+// outside them means that something went wrong inside the library or the
+// machine (or that sums were forged). No number is returned. The check is a
+// net for gross errors, not a proof: a count that is off by a little still
+// passes it.
+class ROUGHPI_API internal_error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+    ~internal_error() override;
 };
 
 }  // namespace roughpi
