@@ -30,10 +30,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#  include <sched.h>
-#endif
-
 namespace {
 
 using namespace roughpi::cli;
@@ -95,12 +91,7 @@ public:
     int default_threads() const
     {
         const int node_cpus = static_cast<int>(std::min(std::thread::hardware_concurrency(), 1u << 30));
-        int threads = node_cpus / std::max(node_ranks_, 1);
-#if defined(__linux__)
-        cpu_set_t allowed;
-        if (sched_getaffinity(0, sizeof(allowed), &allowed) == 0)
-            threads = std::min(threads, CPU_COUNT(&allowed));
-#endif
+        const int threads = std::min(node_cpus / std::max(node_ranks_, 1), roughpi::usable_cpus());
         return std::clamp(threads, 1, roughpi::MAX_THREADS);
     }
 

@@ -95,8 +95,8 @@ int resolve_threads(int requested)
                           std::to_string(MAX_THREADS) + ", or 0 for one per logical CPU");
     if (requested > 0)
         return requested;
-    const unsigned cpus = std::thread::hardware_concurrency();
-    return cpus == 0 ? 1 : cpus > static_cast<unsigned>(MAX_THREADS) ? MAX_THREADS : static_cast<int>(cpus);
+    const int cpus = usable_cpus();
+    return cpus > MAX_THREADS ? MAX_THREADS : cpus;
 }
 
 }  // namespace roughpi::detail

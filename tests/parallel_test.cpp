@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#  include <sched.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -122,6 +126,30 @@ TEST(ParallelTest, MisuseIsRefused)
     EXPECT_THROW(roughpi::count_pieces_parallel(pieces, outside), roughpi::input_error);
     EXPECT_THROW(roughpi::count_pieces_parallel(pieces, twice), roughpi::input_error);
 }
+
+#if defined(__linux__)
+// As under `taskset -c 0`: a thread confined to one CPU counts on one by
+// default, whatever the machine has (its new threads inherit the mask).
+TEST(ThreadsTest, TheDefaultIsTheCpusTheProcessMayUse)
+{
+    std::thread confined([] {
+        cpu_set_t all;
+        ASSERT_EQ(sched_getaffinity(0, sizeof(all), &all), 0);
+        EXPECT_EQ(roughpi::usable_cpus(), std::min<int>(CPU_COUNT(&all), static_cast<int>(std::thread::hardware_concurrency())));
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &all)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);
+        EXPECT_EQ(roughpi::usable_cpus(), 1);
+        EXPECT_EQ(roughpi::prime_count_parallel(20'000'000'000), roughpi::prime_count(20'000'000'000));
+    });
+    confined.join();
+}
+#endif
 
 TEST(ParallelTest, AFailingCallbackStopsTheCount)
 {

@@ -22,10 +22,15 @@ namespace roughpi {
 // The most worker threads a count takes.
 inline constexpr int MAX_THREADS = 4096;
 
+// The logical CPUs this process may run on: those of its affinity mask (on
+// Linux sched_getaffinity, on Windows the process affinity mask), never more
+// than std::thread::hardware_concurrency(); at least 1.
+ROUGHPI_PARALLEL_API int usable_cpus() noexcept;
+
 struct parallel_options {
-    // Worker threads: 0 means one per logical CPU, as many as
-    // std::thread::hardware_concurrency() reports (at least 1, at most
-    // MAX_THREADS). A count never starts more threads than it has pieces.
+    // Worker threads: 0 means one per logical CPU that the process may use,
+    // usable_cpus() (at most MAX_THREADS). A count never starts more threads
+    // than it has pieces.
     int threads = 0;
     // If set, called on the calling thread about ten times a second, and once
     // at the end with 1, with the estimated share of the work done so far.
