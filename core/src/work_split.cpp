@@ -6,8 +6,15 @@
 #include "wheel.hpp"
 
 #include <bit>
+#include <cfloat>
 #include <cmath>
 #include <limits>
+
+// The estimates below must round the same everywhere: each operation in
+// double precision, not in a wider format (as the x87 unit would), and
+// without fused multiply-adds (see CMakeLists.txt).
+static_assert(FLT_EVAL_METHOD == 0, "the split needs double arithmetic evaluated in double precision");
+static_assert(std::numeric_limits<double>::is_iec559, "the split needs IEEE 754 double precision");
 
 namespace roughpi::detail {
 
