@@ -10,6 +10,7 @@
 #include "command_line.hpp"
 #include "count_output.hpp"
 #include "progress_line.hpp"
+#include "resumed_count.hpp"
 
 #include <roughpi/roughpi.hpp>
 

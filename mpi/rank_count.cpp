@@ -3,6 +3,8 @@
 #include "piece_ledger.hpp"
 #include "worker_pool.hpp"
 
+#include <resumed_count.hpp>
+
 #include <roughpi/parallel.hpp>
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Counts that survive being stopped: the checkpoint file, read back after
-// every kind of damage (refused, or repaired where a kill cut its last line),
-// and the program killed at random moments, resumed, interrupted on a
-// terminal.
+// every kind of damage (refused, or repaired where a kill cut its last line)
+// and of tampering, the same split on every machine, and the program killed
+// at random moments, resumed, interrupted on a terminal.
 #include <checkpoint.hpp>
 
 #include "support/programs.hpp"
@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #if !defined(_WIN32)
+#  include <sys/stat.h>
 #  include <sys/wait.h>
 #endif
 
@@ -73,7 +75,7 @@ TEST_F(CheckpointTest, HoldsWhatWasRecordedAndResumesExactly)
 {
     ASSERT_GT(pieces.size(), 6u);
     const std::string text = file_with(5);
-    EXPECT_EQ(text.rfind("roughpi-checkpoint 1 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0),
+    EXPECT_EQ(text.rfind("roughpi-checkpoint 2 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0),
               0u)
         << text;
     checkpoint file(path, x, pieces);
@@ -143,8 +145,12 @@ TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
         return "not refused";
     };
     EXPECT_NE(refusal(whole, x + 1).find("belongs to the count of 20000000000, not of 20000000001"), std::string::npos);
-    EXPECT_NE(refusal("roughpi-checkpoint 2 whatever comes in version 2\n", x).find("is in format version 2; this "
-                                                                                    "roughpi reads version 1"),
+    EXPECT_NE(refusal("roughpi-checkpoint 3 whatever comes in version 3\n", x).find("is in format version 3; this "
+                                                                                    "roughpi reads version 2"),
+              std::string::npos);
+    // Version 1, whose lines are bound to nothing, is not taken up.
+    EXPECT_NE(refusal("roughpi-checkpoint 1 roughpi=0.2.0 x=20000000000 pieces=27 split=7f3c check=0\n", x)
+                  .find("is in format version 1, which this roughpi no longer takes up"),
               std::string::npos);
     EXPECT_NE(refusal("#!/bin/sh\necho precious\n", x).find("is not a roughpi checkpoint"), std::string::npos);
     EXPECT_NE(refusal(std::string("\x7f" "ELF\x02\x01", 6), x).find("is not a roughpi checkpoint"), std::string::npos);
@@ -168,7 +174,142 @@ TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
               std::string::npos);
 }
 
+// A line is bound to its file's first line, names its piece by index and
+// fingerprint, and holds exactly the one term of that piece, once. Lines
+// that fail any of that refuse the file, with the line named, even when
+// their check was worked out anew as a forger would.
+TEST_F(CheckpointTest, LinesFromOtherCountsAndForgedLinesAreRefused)
+{
+    const std::string whole = file_with(3);
+    const std::string header = whole.substr(0, whole.find('\n') + 1);
+    const std::string first_record = whole.substr(header.size(), whole.find('\n', header.size()) + 1 - header.size());
+    const auto refusal = [&](const std::string& text) -> std::string {
+        write_file(path, text);
+        try {
+            checkpoint file(path, x, pieces);
+        } catch (const checkpoint_refused& refused) {
+            return refused.what();
+        }
+        return "not refused";
+    };
+    // The check of a line, as the file's first line seeds it.
+    const auto fnv = [](const std::string& text, std::uint64_t h) {
+        for (const char c : text)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return h;
+    };
+    const auto forged = [&](const std::string& content) {
+        const std::uint64_t seed = fnv(header.substr(0, header.find(" check=")), 0xcbf29ce484222325ull);
+        char check[17];
+        std::snprintf(check, sizeof(check), "%016llx", static_cast<unsigned long long>(fnv(content, seed)));
+        return content + " check=" + check + "\n";
+    };
+
+    // A record of the same piece index from the checkpoint of another x.
+    const std::int64_t other_x = 2 * x;
+    const std::vector<roughpi::prime_count_piece> other_pieces = roughpi::prime_count_piece_list(other_x);
+    const std::string other_path = temp_path("other.txt");
+    std::remove(other_path.c_str());
+    {
+        checkpoint other(other_path, other_x, other_pieces);
+        roughpi::prime_count_sums piece_sums;
+        roughpi::prime_count_add_piece(other_pieces[0], piece_sums);
+        other.record(0, piece_sums);
+    }
+    const std::string other_text = read_file(other_path);
+    std::remove(other_path.c_str());
+    const std::string foreign_line = other_text.substr(other_text.find('\n') + 1);
+    EXPECT_EQ(refusal(header + foreign_line + whole.substr(header.size() + first_record.size())),
+              "checkpoint '" + path + "' is damaged: line 2 does not check: it was changed, or it comes from another "
+                                      "checkpoint");
+
+    // Forged lines whose check is right.
+    const std::string content = first_record.substr(0, first_record.find(" check="));
+    const std::vector<std::string> words = [&] {
+        std::vector<std::string> w;
+        std::istringstream in(content);
+        for (std::string word; in >> word;)
+            w.push_back(word);
+        return w;
+    }();
+    ASSERT_EQ(words.size(), 4u) << content;  // piece <index> <fingerprint> <k>:<low>:<high>
+    const std::string k = words[3].substr(0, words[3].find(':'));
+    const std::string other_k = k == "1" ? "2" : "1";
+    const std::string missing_index = std::to_string(pieces.size() - 1);
+    const struct {
+        std::string line;
+        std::string message;
+    } cases[] = {
+        {forged("piece " + missing_index), "line 2 is not the record of a piece"},
+        {forged("piece " + missing_index + " " + words[2]), "line 2, piece " + missing_index +
+                                                                ": the fingerprint is not that of this count's piece"},
+        {forged(words[0] + " " + words[1] + " " + words[2]), "line 2, piece " + words[1] + ": a record of this piece "
+                                                                                         "holds 1 term, this line 0"},
+        {forged(content + " " + words[3]), "holds 1 term, this line 2"},
+        {forged(words[0] + " " + words[1] + " " + words[2] + " " + other_k + words[3].substr(k.size())),
+         ": the piece adds to term " + k + ", not to term " + other_k},
+        {forged(words[0] + " " + words[1] + " " + words[2] + " " + k + ":0000000000000000:0000000000000001"),
+         ": it holds a value that the piece cannot have"},
+        {forged("piece 1 " + words[2] + " " + words[3]), "line 2, piece 1: the fingerprint is not"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = refusal(header + c.line + whole.substr(header.size() + first_record.size()));
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.line << message;
+        EXPECT_EQ(message.rfind("checkpoint '" + path + "' is damaged: line 2", 0), 0u) << message;
+    }
+    // The same piece twice.
+    EXPECT_NE(refusal(whole + first_record).find("piece " + words[1] + " is in it twice, on lines 2 and 5"),
+              std::string::npos);
+}
+
+// The split, and so a checkpoint, is the same on every machine and build
+// (compiler, flags, fused multiply-adds, operating system, architecture):
+// the file of one can be taken up by any other.
+TEST(CheckpointSplitTest, TheSplitHashIsTheSameEverywhere)
+{
+    const struct {
+        std::int64_t x;
+        std::size_t pieces;
+        std::uint64_t split;
+    } golden[] = {
+        {10'000'000'000, 17, 0x1be00b7f333ef14bull},
+        {1'000'000'000'000, 88, 0x2cbf087e3048bbb0ull},
+        {10'000'000'000'000'000, 5382, 0xfcd013119f634fd9ull},
+        {1'000'000'000'000'000'000, 5048, 0x8af9201b92ff7aadull},
+        {9'223'372'036'854'775'807, 4949, 0xaec3e7f0dcd5e74full},
+    };
+    for (const auto& g : golden) {
+        const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(g.x);
+        EXPECT_EQ(pieces.size(), g.pieces) << "x = " << g.x;
+        EXPECT_EQ(roughpi::cli::split_hash(pieces), g.split) << "x = " << g.x;
+    }
+}
+
 #if !defined(_WIN32)
+// Devices, pipes and folders are no checkpoints, nor is a file longer than
+// any checkpoint of the count: refused at once, nothing read without end.
+TEST_F(CheckpointTest, OnlyRegularFilesOfAFittingLengthAreTaken)
+{
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/full"})
+        EXPECT_THROW(checkpoint(device, x, pieces), checkpoint_refused) << device;
+    const std::string fifo = temp_path("fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(checkpoint(fifo, x, pieces), checkpoint_refused);
+    std::remove(fifo.c_str());
+    EXPECT_THROW(checkpoint(::testing::TempDir(), x, pieces), checkpoint_refused);
+
+    const std::string whole = file_with(1);
+    write_file(path, whole + std::string(pieces.size() * 100, '#'));
+    try {
+        checkpoint file(path, x, pieces);
+        ADD_FAILURE() << "an overlong file was taken";
+    } catch (const checkpoint_refused& refused) {
+        EXPECT_NE(std::string(refused.what()).find("is longer than any checkpoint of this count"), std::string::npos)
+            << refused.what();
+    }
+}
+
 TEST_F(CheckpointTest, OneCountAtATime)
 {
     checkpoint first(path, x, pieces);
@@ -251,12 +392,38 @@ TEST(CheckpointProgramTest, BadCheckpointsAreRefusedWithNothingCounted)
     const outcome missing = shell(program + " 1e11 --checkpoint");
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err.substr(0, missing.err.find('\n')), "roughpi: '--checkpoint' needs the name of a file");
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        const outcome r = shell(program + " --checkpoint " + device + " 1e11");
+        EXPECT_EQ(r.status, 2) << device;
+        EXPECT_EQ(r.err, "roughpi: checkpoint '" + std::string(device) + "' is not a regular file\n");
+    }
     const outcome no_folder = shell(program + " --checkpoint /nonexistent/folder/file 1e11");
     EXPECT_EQ(no_folder.status, 2);
     EXPECT_EQ(no_folder.out, "");
     EXPECT_EQ(no_folder.err.rfind("roughpi: cannot open checkpoint '/nonexistent/folder/file': ", 0), 0u)
         << no_folder.err;
     std::remove(path.c_str());
+}
+
+// The records of the checkpoint of 2e12 put in place of their namesakes in
+// the checkpoint of 1e12: once, that printed a wrong count with status 0.
+TEST(CheckpointProgramTest, RecordsOfAnotherCountAreRefused)
+{
+    const std::string a = temp_path("a.txt"), b = temp_path("b.txt"), c = temp_path("c.txt");
+    for (const std::string& f : {a, b, c})
+        std::remove(f.c_str());
+    ASSERT_EQ(shell(program + " --checkpoint '" + a + "' 1e12").out, "37607912018\n");
+    ASSERT_EQ(shell(program + " --checkpoint '" + b + "' 2e12").out, "73301896139\n");
+    ASSERT_EQ(std::system(("{ grep -v '^piece 0 ' '" + a + "'; grep '^piece 0 ' '" + b + "'; } > '" + c + "'").c_str()), 0);
+    const outcome spliced = shell(program + " --checkpoint '" + c + "' 1e12");
+    EXPECT_EQ(spliced.status, 2);
+    EXPECT_EQ(spliced.out, "");
+    const std::string spliced_text = read_file(c);
+    const auto last_line = std::count(spliced_text.begin(), spliced_text.end(), '\n');
+    EXPECT_EQ(spliced.err, "roughpi: checkpoint '" + c + "' is damaged: line " + std::to_string(last_line) +
+                               " does not check: it was changed, or it comes from another checkpoint\n");
+    for (const std::string& f : {a, b, c})
+        std::remove(f.c_str());
 }
 
 // Ctrl-C on a terminal, and SIGTERM: the progress line is erased, the status
@@ -284,7 +451,7 @@ TEST(CheckpointProgramTest, InterruptedOnATerminal)
         ASSERT_NE(spaces_end, std::string::npos);
         EXPECT_GE(spaces_end - erase - 1, std::string("pi(10000000000000000): 0.0%").size());
         EXPECT_EQ(text.substr(spaces_end), "\rstatus=" + std::to_string(status) + "\r\n");
-        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 1 ", 0), 0u);
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 2 ", 0), 0u);
     }
     std::remove(path.c_str());
 }

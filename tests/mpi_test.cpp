@@ -313,7 +313,7 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
         const double seconds = std::uniform_real_distribution<double>(0.4, 0.8)(rng);
         run_command("timeout -s TERM " + std::to_string(seconds) + " " + mpiexec(1 + stop % 3) +
                     program_with({"-t", "1", "--checkpoint", path, "1e15"}));
-        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 1 ", 0), 0u) << "after a stop at " << seconds << " s";
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 2 ", 0), 0u) << "after a stop at " << seconds << " s";
     }
     const outcome resumed = run(3, {"-t", "1", "--checkpoint", path, "1e15"});
     EXPECT_EQ(resumed.status, 0) << resumed.err;
@@ -326,7 +326,23 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
                                             "' belongs to the count of 1000000000000000, not of 10000000000000"),
               1)
         << other.err;
-    std::remove(path.c_str());
+
+    // A record of another count's file in place of its namesake.
+    const std::string other_path = roughpi::testing::temp_path("other.txt");
+    std::remove(other_path.c_str());
+    ASSERT_EQ(run(1, {"--checkpoint", other_path, "2e15"}).status, 0);
+    const std::string spliced = roughpi::testing::temp_path("spliced.txt");
+    ASSERT_EQ(std::system(("{ grep -v '^piece 0 ' " + quoted(path) + "; grep '^piece 0 ' " + quoted(other_path) +
+                           "; } > " + quoted(spliced))
+                              .c_str()),
+              0);
+    const outcome refused = run(2, {"--checkpoint", spliced, "1e15"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("roughpi-mpi: checkpoint '" + spliced + "' is damaged: line "), std::string::npos)
+        << refused.err;
+    for (const std::string& f : {path, other_path, spliced})
+        std::remove(f.c_str());
 }
 
 TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)
