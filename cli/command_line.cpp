@@ -11,7 +11,11 @@ namespace roughpi::cli {
 
 namespace {
 
-enum class arg_kind { number, time, threads, checkpoint, help, version, end_of_options, unknown_option };
+enum class arg_kind { number, time, threads, checkpoint, output, help, version, end_of_options, unknown_option };
+
+// True for what looks like an option rather than the value of one: '-' and
+// anything but a digit ("-5" is a negative number), or '-' alone.
+bool looks_like_option(std::string_view arg) { return arg.starts_with('-') && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9'); }
 
 // What one argument is. Anything after "--" is a number; before it, so is
 // "-" and anything starting with '-' and a digit ("-5" is a negative number,
@@ -30,6 +34,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::threads;
     if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
         return arg_kind::checkpoint;
+    if (arg == "--output" || arg.starts_with("--output="))
+        return arg_kind::output;
     if (arg == "-h" || arg == "--help")
         return arg_kind::help;
     if (arg == "--version")
@@ -37,16 +43,56 @@ arg_kind classify(std::string_view arg, bool options_ended)
     return arg_kind::unknown_option;
 }
 
-// A thread count: a whole number from 1 to MAX_THREADS, plain decimal digits.
+// A thread count: a whole number from 1 to MAX_THREADS, plain decimal digits
+// (leading zeros are fine, as they are in X).
 bool parse_threads(std::string_view text, int& threads)
 {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return false;
     int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    if (value < 1 || value > MAX_THREADS)
+    for (const char c : text) {
+        value = value * 10 + (c - '0');
+        if (value > MAX_THREADS)
+            return false;
+    }
+    if (value < 1)
         return false;
     threads = value;
+    return true;
+}
+
+// The file of --checkpoint or --output, as `option` (e.g. "--output") gives
+// it: from "--output=FILE" or the next argument. Records what is wrong with it
+// in line.errors and returns false; a next argument that looks like an option
+// is left to be read as one.
+bool take_file(command_line& line, std::string_view option, std::string_view arg, int argc,
+               const char* const* argv, int& i, std::string& file)
+{
+    std::string quoted = "'";
+    quoted.append(option).append("'");
+    if (!file.empty()) {
+        line.errors.push_back(quoted + " is given twice: it takes one file");
+        if (arg == option && i + 1 < argc && !looks_like_option(argv[i + 1]))
+            ++i;
+        return false;
+    }
+    std::string_view value;
+    if (arg.size() > option.size()) {
+        value = arg.substr(option.size() + 1);
+    } else if (i + 1 < argc && !looks_like_option(argv[i + 1])) {
+        value = argv[++i];
+    } else {
+        line.errors.push_back(quoted + " needs the name of a file");
+        return false;
+    }
+    if (value.empty() || value.starts_with('-')) {
+        line.errors.push_back(quoted + (value.empty() ? " needs the name of a file"
+                                                      : " needs the name of a file, not '" + printable(value) +
+                                                            "' (write ./" + printable(value) +
+                                                            " for a file whose name starts with '-')"));
+        return false;
+    }
+    file = value;
     return true;
 }
 
@@ -102,7 +148,7 @@ command_line parse_command_line(int argc, const char* const* argv)
             if (arg.starts_with("--threads=")) {
                 value = arg.substr(10);
                 option = "--threads";
-            } else if (i + 1 < argc) {
+            } else if (i + 1 < argc && !looks_like_option(argv[i + 1])) {
                 value = argv[++i];
             } else {
                 line.errors.push_back("'" + option + "' needs a number of threads, from 1 to " +
@@ -116,16 +162,10 @@ command_line parse_command_line(int argc, const char* const* argv)
             break;
         }
         case arg_kind::checkpoint:
-            if (arg.starts_with("--checkpoint=")) {
-                line.checkpoint = arg.substr(13);
-            } else if (i + 1 < argc) {
-                line.checkpoint = argv[++i];
-            } else {
-                line.errors.push_back("'--checkpoint' needs the name of a file");
-                break;
-            }
-            if (line.checkpoint.empty())
-                line.errors.push_back("'--checkpoint' needs the name of a file");
+            take_file(line, "--checkpoint", arg, argc, argv, i, line.checkpoint);
+            break;
+        case arg_kind::output:
+            take_file(line, "--output", arg, argc, argv, i, line.output);
             break;
         case arg_kind::unknown_option:
             line.errors.push_back("unknown option '" + printable(arg) + "'");
@@ -151,8 +191,8 @@ command_line parse_command_line(int argc, const char* const* argv)
 
 std::string usage_line(std::string_view name)
 {
-    return "Usage: " + std::string(name) + " [--time] [--threads N] X [X ...]\n"
-           "   or: " + std::string(name) + " [--time] [--threads N] --checkpoint FILE X\n";
+    return "Usage: " + std::string(name) + " [--time] [--threads N] [--output FILE] X [X ...]\n"
+           "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
 }
 
 std::string help_text(std::string_view name, std::string_view threads_default)
@@ -178,6 +218,8 @@ std::string help_text(std::string_view name, std::string_view threads_default)
            "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
            "                     holds, so that a count that was stopped goes on from\n"
            "                     where it was (one X only)\n"
+           "  --output FILE      write the counts to FILE instead of standard output, whole\n"
+           "                     and only when every count is done (the file is replaced)\n"
            "  -h, --help         print this help and exit\n"
            "  --version          print the version and exit\n"
            "  --                 end of options: everything after it is a number\n"

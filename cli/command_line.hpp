@@ -15,6 +15,7 @@ struct command_line {
     bool time = false;     // --time: follow each count by its wall time
     int threads = 0;       // -t N, --threads N, --threads=N; 0 means every logical CPU
     std::string checkpoint;  // --checkpoint FILE, --checkpoint=FILE; empty when not given
+    std::string output;      // --output FILE, --output=FILE: the counts go there, whole, at the end
     std::vector<std::int64_t> numbers;  // the x to count, in order
     // One message per bad argument, without the program's name, e.g.
     // "'abc' is not a number"; empty when the command line is good.

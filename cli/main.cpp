@@ -9,6 +9,7 @@
 #include "checkpoint.hpp"
 #include "command_line.hpp"
 #include "count_output.hpp"
+#include "output_file.hpp"
 #include "progress_line.hpp"
 #include "resumed_count.hpp"
 
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,17 @@ int run(int argc, char** argv)
         return EXIT_USAGE;
     }
 
+    std::unique_ptr<output_file> output;
+    if (!line.output.empty()) {
+        try {
+            output = std::make_unique<output_file>(line.output);
+        } catch (const output_refused& refused) {
+            std::fprintf(stderr, "roughpi: %s\n", refused.what());
+            return EXIT_USAGE;
+        }
+    }
+    std::string results;  // for the output file, which is written whole
+
     const bool show_progress = stderr_is_terminal();
     end_on_interrupt();
     for (const std::int64_t x : line.numbers) {
@@ -91,12 +104,16 @@ int run(int argc, char** argv)
             }
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        // One line at a time, so that a pipe sees each count when it is done.
-        if (!write_stdout(count_line(pi, line.time, elapsed.count()))) {
+        const std::string result = count_line(pi, line.time, elapsed.count());
+        if (output) {
+            results += result;
+        } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done
             std::fputs("roughpi: cannot write to standard output\n", stderr);
             return EXIT_WRITE_FAILED;
         }
     }
+    if (output)
+        output->replace_with(results);  // throws what goes wrong, to end with EXIT_WRITE_FAILED
     return EXIT_OK;
 }
 

@@ -14,8 +14,8 @@ constexpr std::uint64_t i64_max = static_cast<std::uint64_t>(std::numeric_limits
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Appends one decimal digit to value. Past 64 bits the value sticks at the
-// maximum and overflow is set, which is what an exponent needs (any huge
-// exponent is as good as another) and what everything else reports.
+// maximum and overflow is set: the part does not fit, and the number is too
+// large whatever the other parts are.
 void append_digit(std::uint64_t& value, bool& overflow, char c)
 {
     const auto digit = static_cast<std::uint64_t>(c - '0');
@@ -80,11 +80,7 @@ bool power(std::uint64_t base, std::uint64_t exponent, std::uint64_t& result)
 // <base>^<exponent>
 parse_status evaluate_power(const digit_run& base, const digit_run& exponent, std::uint64_t& value)
 {
-    if (exponent.value == 0) {
-        value = 1;
-        return parse_status::ok;
-    }
-    if (base.overflow)
+    if (base.overflow || exponent.overflow)
         return parse_status::too_large;
     return power(base.value, exponent.value, value) ? parse_status::ok : parse_status::too_large;
 }
@@ -110,6 +106,8 @@ parse_status evaluate_scientific(std::string_view text, const digit_run& whole, 
         append_digit(mantissa, overflow, text[i]);
 
     value = 0;
+    if (exponent.overflow)
+        return parse_status::too_large;
     if (mantissa == 0)
         return parse_status::ok;
     if (exponent.value < fraction_digits)
@@ -168,6 +166,10 @@ parsed_count parse_count(std::string_view text, std::int64_t limit)
     if (pos != text.size())
         return {};
 
+    // A leading '-' makes a number negative, whatever follows it.
+    if (minus)
+        return {parse_status::negative, 0};
+
     // Then the value.
     std::uint64_t term = lead.value;
     parse_status status = lead.overflow ? parse_status::too_large : parse_status::ok;
@@ -180,23 +182,17 @@ parsed_count parse_count(std::string_view text, std::int64_t limit)
     if (offset.overflow)
         return {parse_status::too_large, 0};
 
-    // (minus ? -term : term) + (offset_minus ? -offset : offset), as sign and magnitude.
+    // term + offset or term - offset.
     std::uint64_t magnitude = 0;
-    bool negative = false;
-    if (minus == offset_minus) {
+    if (!offset_minus) {
         if (term > u64_max - offset.value)
             return {parse_status::too_large, 0};
         magnitude = term + offset.value;
-        negative = minus;
     } else if (term >= offset.value) {
         magnitude = term - offset.value;
-        negative = minus;
     } else {
-        magnitude = offset.value - term;
-        negative = offset_minus;
-    }
-    if (negative && magnitude != 0)
         return {parse_status::negative, 0};
+    }
     if (magnitude > i64_max)
         return {parse_status::too_large, 0};
     if (magnitude > static_cast<std::uint64_t>(limit))

@@ -8,9 +8,11 @@
 //   2^59-1  1e15+3    any of the above followed by +<digits> or -<digits>
 //
 // A leading '-' is read as a sign, so that "-5" is reported as negative rather
-// than as something that is not a number. Every part (mantissa, power, offset)
-// must fit in 64 bits unsigned and the value in 64 bits signed; anything
-// larger is too_large, whatever the limit, and reported as above it.
+// than as something that is not a number: anything that starts with '-' and
+// is otherwise well formed is negative ("-0" and "-5+10" too). Every part
+// (mantissa, base, exponent, offset) must fit in 64 bits unsigned and the
+// value in 64 bits signed; anything larger is too_large, whatever the limit,
+// and reported as above it.
 #pragma once
 
 #include <roughpi/prime_count.hpp>
@@ -25,8 +27,8 @@ enum class parse_status {
     ok,
     not_a_number,    // none of the accepted forms
     not_whole,       // e-notation whose value has a fractional part, e.g. 2.55e1
-    negative,        // below 0, e.g. -5 or 2^3-9
-    too_large,       // a part or the value is above 2^63 - 1
+    negative,        // a leading '-', or below 0, e.g. -5 or 2^3-9
+    too_large,       // a part is above 2^64 - 1, or the value above 2^63 - 1
     above_limit,     // fits in 64 bits but exceeds the limit passed in
 };
 

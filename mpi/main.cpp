@@ -11,6 +11,7 @@
 #include <checkpoint.hpp>
 #include <command_line.hpp>
 #include <count_output.hpp>
+#include <output_file.hpp>
 #include <progress_line.hpp>
 
 #include <roughpi/roughpi.hpp>
@@ -218,6 +219,24 @@ int run(mpi_session& session, int argc, char** argv)
     if (const int status = open_checkpoint(line, leader, pieces, file); status != EXIT_OK)
         return status;
 
+    // Rank 0 writes the counts; with --output, to that file, whole at the end.
+    std::unique_ptr<output_file> output;
+    int output_status = EXIT_OK;
+    if (leader && !line.output.empty()) {
+        try {
+            output = std::make_unique<output_file>(line.output);
+        } catch (const output_refused& refused) {
+            std::fprintf(stderr, "%s: %s\n", PROGRAM, refused.what());
+            output_status = EXIT_USAGE;
+        }
+    }
+    if (!line.output.empty()) {
+        MPI_Bcast(&output_status, 1, MPI_INT, 0, MPI_COMM_WORLD);
+        if (output_status != EXIT_OK)
+            return output_status;
+    }
+    std::string results;
+
     const bool show_progress = leader && stderr_is_terminal();
     if (leader)
         end_on_interrupt();
@@ -227,8 +246,10 @@ int run(mpi_session& session, int argc, char** argv)
             const auto start = std::chrono::steady_clock::now();
             const std::int64_t pi = lead(x, setup, session.out(), show_progress, file.get());
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            // One line at a time, so that a pipe sees each count when it is done.
-            if (!write_stdout(count_line(pi, line.time, elapsed.count()))) {
+            const std::string result = count_line(pi, line.time, elapsed.count());
+            if (output) {
+                results += result;
+            } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done
                 std::fprintf(stderr, "%s: cannot write to standard output\n", PROGRAM);
                 status = EXIT_FAILED;
             }
@@ -243,7 +264,19 @@ int run(mpi_session& session, int argc, char** argv)
         if (status != EXIT_OK)
             return status;
     }
-    return EXIT_OK;
+    int status = EXIT_OK;
+    if (output) {
+        try {
+            output->replace_with(results);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s: %s\n", PROGRAM, error.what());
+            status = EXIT_FAILED;
+        }
+    }
+    // Every rank ends with rank 0's status.
+    if (!line.output.empty())
+        MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    return status;
 }
 
 }  // namespace

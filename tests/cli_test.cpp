@@ -45,11 +45,11 @@ TEST(CliParseTest, AcceptedForms)
     } cases[] = {
         {"0", 0}, {"1000", 1000}, {"+1000", 1000}, {"007", 7}, {"0000000000000000000000000001", 1},
         {"1e10", 10'000'000'000}, {"1E3", 1000}, {"2.5e3", 2500}, {"1.50e1", 15},
-        {"0.000001e21", 1'000'000'000'000'000}, {"0e99999999999999999999", 0},
+        {"0.000001e21", 1'000'000'000'000'000}, {"0e18446744073709551615", 0},
         {"10^15", 1'000'000'000'000'000},
-        {"2^50", 1LL << 50}, {"10^0", 1}, {"99999999999999999999^0", 1}, {"2^59-1", (1LL << 59) - 1},
+        {"2^50", 1LL << 50}, {"10^0", 1}, {"18446744073709551615^0", 1}, {"2^59-1", (1LL << 59) - 1},
         {"10^18-11", 999'999'999'999'999'989}, {"1e15+3", 1'000'000'000'000'003}, {"2^32+1", 4'294'967'297},
-        {"1000-1000", 0}, {"-0", 0}, {"-2^3+8", 0}, {"2^63-1", int64_max}, {"9223372036854775807", int64_max},
+        {"1000-1000", 0}, {"1^18446744073709551615", 1}, {"2^63-1", int64_max}, {"9223372036854775807", int64_max},
     };
     for (const auto& c : cases) {
         const auto parsed = parse_count(c.text, int64_max);
@@ -69,11 +69,14 @@ TEST(CliParseTest, RejectedForms)
           "1'000", "0x10", "1.5", "1.", ".5e3", "1.e3", "1e-3", "1e+3", "1e15.5", "1ee3", "5e3e1", "2^3^2",
           "2^-1", "2^3.0", "1e15+", "1e15+-3", "1e15+3+4", "1e15+1e3", "1k"}},
         {parse_status::not_whole, {"2.55e1", "0.5e0", "1.0001e3", "12345678901234567890123.5e0"}},
-        {parse_status::negative, {"-5", "-1e3", "-2^10", "2^3-9", "0-1", "-2^3+7"}},
+        // A leading '-' is a sign, whatever follows.
+        {parse_status::negative, {"-5", "-1e3", "-2^10", "2^3-9", "0-1", "-2^3+7", "-0", "-2^3+8", "-5+10", "-1e19"}},
         {parse_status::too_large,
          {"2^63", "9223372036854775808", "1e19", "2^64", "2^64-1", "18446744073709551615",
           "18446744073709551616", "99999999999999999999", "10^30", "10^30-10", "1e15+99999999999999999999",
-          "12345678901234567890123e0", "1e99999999999999999999999", "3^99999999999999999999"}},
+          "12345678901234567890123e0", "1e99999999999999999999999", "3^99999999999999999999",
+          // A part that does not fit in 64 bits, whatever the value.
+          "99999999999999999999^0", "0e99999999999999999999", "1^99999999999999999999", "0^18446744073709551616"}},
     };
     for (const auto& group : groups)
         for (const char* text : group.texts)
@@ -182,6 +185,8 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         {{"abc"}, "roughpi: 'abc' is not a number"},
         {{""}, "roughpi: '' is not a number"},
         {{"-5"}, "roughpi: '-5' is negative"},
+        {{"-5+10"}, "roughpi: '-5+10' is negative"},
+        {{"99999999999999999999^0"}, "roughpi: '99999999999999999999^0" + above},
         {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
         {{"2^63"}, "roughpi: '2^63" + above},
         {{"1e19"}, "roughpi: '1e19" + above},
@@ -237,7 +242,7 @@ TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-t", "1", "1e11"}, {"--threads", "3", "1e11"}, {"1e11", "--threads=2"},
-          {"--threads=4096", "1e11"}, {"1e11"}}) {
+          {"--threads=4096", "1e11"}, {"1e11"}, {"-t", "000000002", "1e11"}, {"-t", "0000000002", "1e11"}}) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_EQ(r.out, "4118054813\n") << args[0];
@@ -255,6 +260,8 @@ TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
         {{"-t", "4097", "100"}, "roughpi: -t '4097'" + needs},
         {{"-t", "2.5", "100"}, "roughpi: -t '2.5'" + needs},
         {{"100", "-t"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+        {{"-t", "--time", "100"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+        {{"-t", "00000000000000000000004097", "100"}, "roughpi: -t '00000000000000000000004097'" + needs},
     };
     for (const auto& c : bad) {
         const outcome r = run(c.args);
@@ -262,6 +269,46 @@ TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
         EXPECT_EQ(r.out, "") << c.first_line;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
     }
+}
+
+// --checkpoint and --output take one file each, never an option for one.
+TEST(CliProgramTest, FileOptionsAreGivenOnceAndNeverTakeAnOption)
+{
+    const std::string file = roughpi::testing::temp_path("file.txt");
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"--checkpoint", file, "--checkpoint", file + "2", "100"}, "roughpi: '--checkpoint' is given twice: it takes one file"},
+        {{"--checkpoint", "--time", "100"}, "roughpi: '--checkpoint' needs the name of a file"},
+        {{"--checkpoint=-x", "100"}, "roughpi: '--checkpoint' needs the name of a file, not '-x' (write ./-x for a file whose name starts with '-')"},
+        {{"--output", file, "--output=" + file, "100"}, "roughpi: '--output' is given twice: it takes one file"},
+        {{"100", "--output"}, "roughpi: '--output' needs the name of a file"},
+        {{"--output", "/dev/null", "100"}, "roughpi: --output '/dev/null' is not a regular file"},
+        {{"--output", "/nonexistent/folder/out.txt", "100"}, "roughpi: cannot write --output '/nonexistent/folder/out.txt': No such file or directory"},
+    };
+    for (const auto& c : bad) {
+        std::remove(file.c_str());
+        const outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        EXPECT_FALSE(std::ifstream(file)) << c.first_line;
+        EXPECT_FALSE(std::ifstream("--time")) << "a file named --time was made";
+    }
+}
+
+// --output: the file holds every count, written whole at the end, and
+// standard output nothing.
+TEST(CliProgramTest, OutputGoesWholeToItsFile)
+{
+    const std::string file = roughpi::testing::temp_path("out-file.txt");
+    std::ofstream(file) << "what was there before\n";
+    const outcome r = run({"--output", file, "1e10", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(file), "455052511\n25\n");
+    std::remove(file.c_str());
 }
 
 TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)

@@ -345,6 +345,22 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
         std::remove(f.c_str());
 }
 
+// --output: rank 0 writes every count to the file, whole, when all are done;
+// a file that cannot be one stops every rank with status 2.
+TEST(MpiProgramTest, OutputGoesWholeToItsFile)
+{
+    const std::string path = roughpi::testing::temp_path("output.txt");
+    std::remove(path.c_str());
+    const outcome r = run(2, {"--output", path, "1e12", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(path), "37607912018\n25\n");
+    std::remove(path.c_str());
+    const outcome refused = run(2, {"--output", "/dev/null", "1e12"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(lines_equal_to(refused.err, "roughpi-mpi: --output '/dev/null' is not a regular file"), 1) << refused.err;
+}
+
 TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)
 {
     if (std::system("script --version > /dev/null 2>&1") != 0)
