@@ -290,6 +290,19 @@ TEST(WideIntTest, PortableTwoWordSumsMatchTheBuiltInType)
         EXPECT_EQ(static_cast<std::int64_t>(small), -12345);
         // To words and back.
         EXPECT_TRUE(roughpi::wide_from_words(roughpi::low_word(expected), roughpi::high_word(expected)) == expected);
+        // Sums that may overflow: wrapped, or checked.
+        const portable_wide_int big = portable_wide_int::product(static_cast<std::int64_t>(rng() >> 1),
+                                                                 static_cast<std::int64_t>(rng() >> 1)) + a;
+        const roughpi::wide_int big_built_in = roughpi::wide_from_words(big.lo, big.hi);
+        for (const portable_wide_int& step : {big, -big, big + big}) {
+            const roughpi::wide_int step_built_in = roughpi::wide_from_words(step.lo, step.hi);
+            portable_wide_int sum = big;
+            roughpi::wide_int sum_built_in = big_built_in;
+            EXPECT_EQ(roughpi::add_within(sum, step), roughpi::add_within(sum_built_in, step_built_in));
+            const portable_wide_int wrapped = roughpi::wrapping_sum(big, step);
+            EXPECT_TRUE(roughpi::wide_from_words(wrapped.lo, wrapped.hi) ==
+                        roughpi::wrapping_sum(big_built_in, step_built_in));
+        }
 
         // Products of two non-negative 64-bit integers, up to 126 bits.
         const auto x = static_cast<std::int64_t>(rng() >> (1 + trial % 40));

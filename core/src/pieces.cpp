@@ -108,7 +108,7 @@ struct piece_access {
             refuse("a piece of the count of %lld cannot be added to sums of the count of %lld",
                    static_cast<long long>(piece.x_), static_cast<long long>(sums.x_));
         const wide_int v = value(piece, kernels);
-        set_term(sums, piece.term_, term(sums, piece.term_) + v);
+        set_term(sums, piece.term_, wrapping_sum(term(sums, piece.term_), v));
         sums.x_ = piece.x_;
         ++sums.pieces_;
         sums.fingerprints_ += piece.check_;
@@ -152,7 +152,7 @@ struct piece_access {
             refuse("sums of the count of %lld cannot be added to sums of the count of %lld",
                    static_cast<long long>(from.x_), static_cast<long long>(to.x_));
         for (int k = 0; k < prime_count_sums::TERMS; ++k)
-            set_term(to, k, term(to, k) + term(from, k));
+            set_term(to, k, wrapping_sum(term(to, k), term(from, k)));
         to.x_ = from.x_;
         to.pieces_ += from.pieces_;
         to.fingerprints_ += from.fingerprints_;

@@ -1,6 +1,7 @@
 #include "factor_counts.hpp"
 #include "path_kernels.hpp"
 #include "prime_bounds.hpp"
+#include "refusal.hpp"
 #include "terms.hpp"
 #include "wheel.hpp"
 
@@ -16,9 +17,12 @@ std::int64_t pi_from_term_sums(std::int64_t x, const wide_int (&sums)[TERM_SUMS]
         return 0;
     if (x < FIRST_ROUGH)
         return SMALL_PRIME_COUNT_TABLE[x];
+    // Each S_k is a multiple of k. Sums that came from outside may hold
+    // anything, so the total is taken with a check for overflow.
     wide_int result = 6;
     for (int k = 1; k < TERM_SUMS; ++k)
-        result += sums[k] / k;
+        if (!add_within(result, sums[k] / k))
+            fail_internally("pi(%lld) came out beyond 128 bits; no result is given", static_cast<long long>(x));
     return checked_pi(x, result);
 }
 

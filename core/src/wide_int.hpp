@@ -91,6 +91,25 @@ struct portable_wide_int {
     explicit constexpr operator std::int64_t() const { return static_cast<std::int64_t>(lo); }
 };
 
+// The value, rounded, for comparisons with a margin.
+inline long double approximate(const portable_wide_int& v)
+{
+    return static_cast<long double>(v.hi) * 18446744073709551616.0L + static_cast<long double>(v.lo);
+}
+// a + b modulo 2^128: sums that came from outside may be anything, and must
+// not overflow on the way to being checked. (The two words wrap already.)
+constexpr portable_wide_int wrapping_sum(portable_wide_int a, const portable_wide_int& b) { return a += b; }
+// a += b, or false (and a unchanged) when the sum does not fit in 128 bits.
+inline bool add_within(portable_wide_int& a, const portable_wide_int& b)
+{
+    const portable_wide_int sum = a + b;
+    // Overflow only when both have the same sign and the sum has the other.
+    if ((a.hi < 0) == (b.hi < 0) && (sum.hi < 0) != (a.hi < 0))
+        return false;
+    a = sum;
+    return true;
+}
+
 #if defined(__SIZEOF_INT128__)
 __extension__ typedef __int128 wide_int;
 __extension__ typedef unsigned __int128 wide_uint;
@@ -103,8 +122,12 @@ constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
 }
 constexpr std::uint64_t low_word(wide_int v) { return static_cast<std::uint64_t>(v); }
 constexpr std::int64_t high_word(wide_int v) { return static_cast<std::int64_t>(v >> 64); }
-// The value, rounded, for comparisons with a margin.
 inline long double approximate(wide_int v) { return static_cast<long double>(v); }
+constexpr wide_int wrapping_sum(wide_int a, wide_int b)
+{
+    return static_cast<wide_int>(static_cast<wide_uint>(a) + static_cast<wide_uint>(b));
+}
+inline bool add_within(wide_int& a, wide_int b) { return !__builtin_add_overflow(a, b, &a); }
 #else
 using wide_int = portable_wide_int;
 constexpr wide_int wide_product(std::int64_t a, std::int64_t b) { return portable_wide_int::product(a, b); }
@@ -117,10 +140,6 @@ constexpr wide_int wide_from_words(std::uint64_t low, std::int64_t high)
 }
 constexpr std::uint64_t low_word(const wide_int& v) { return v.lo; }
 constexpr std::int64_t high_word(const wide_int& v) { return v.hi; }
-inline long double approximate(const wide_int& v)
-{
-    return static_cast<long double>(v.hi) * 18446744073709551616.0L + static_cast<long double>(v.lo);
-}
 #endif
 
 }  // namespace roughpi
