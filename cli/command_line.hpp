@@ -34,7 +34,7 @@ std::string printable(std::string_view text);
 
 // The help that --help prints, for the program `name`, whose thread count
 // defaults to `threads_default` (the words after "default: ").
-std::string help_text(std::string_view name, std::string_view threads_default = "one per logical CPU");
+std::string help_text(std::string_view name, std::string_view threads_default = "one per CPU it may use");
 
 // "Usage: <name> [options] X [X ...]\n".
 std::string usage_line(std::string_view name);

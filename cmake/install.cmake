@@ -52,7 +52,7 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/roughpiConfig.cmake.in
   ${PROJECT_BINARY_DIR}/roughpiConfig.cmake
   INSTALL_DESTINATION ${ROUGHPI_INSTALL_CMAKEDIR})
 # Before 1.0, a minor version may change the interface (the shared libraries'
-# soname carries major.minor): 0.2.x satisfies a request for 0.2, not 0.1.
+# soname carries major.minor): 0.3.x satisfies a request for 0.3, not 0.2.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/roughpiConfigVersion.cmake
   COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/roughpiConfig.cmake ${PROJECT_BINARY_DIR}/roughpiConfigVersion.cmake

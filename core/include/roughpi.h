@@ -32,19 +32,21 @@ extern "C" {
 
 /* pi(x), the number of primes p <= x, counted on the calling thread: 0 for
  * every x < 2. Every int64_t x is supported, so -1 means a fault of the
- * library itself, which it reports rather than answer wrongly. */
+ * library itself (a count outside the proven bounds on pi(x), which every
+ * count is checked against), which it reports rather than answer wrongly. */
 ROUGHPI_API int64_t roughpi_pi(int64_t x) ROUGHPI_C_NOEXCEPT;
 
-/* pi(x) on `threads` worker threads, 0 meaning one per logical CPU; the same
- * value as roughpi_pi(x) for every thread count. -1 when threads is negative
- * or above 4096, or when the threads cannot be started. */
+/* pi(x) on `threads` worker threads, 0 meaning one per CPU the process may
+ * use (its affinity mask); the same value as roughpi_pi(x) for every thread
+ * count. -1 when threads is negative or above 4096, or when the threads
+ * cannot be started. */
 ROUGHPI_PARALLEL_API int64_t roughpi_pi_threads(int64_t x, int threads) ROUGHPI_C_NOEXCEPT;
 
 /* The largest x that roughpi_pi and roughpi_pi_threads count: 2^63 - 1,
  * INT64_MAX. */
 ROUGHPI_API int64_t roughpi_max_x(void) ROUGHPI_C_NOEXCEPT;
 
-/* The version of the library linked in, e.g. "0.2.0" (static storage). */
+/* The version of the library linked in, e.g. "0.3.0" (static storage). */
 ROUGHPI_API const char* roughpi_version(void) ROUGHPI_C_NOEXCEPT;
 
 /* Why the last roughpi_pi or roughpi_pi_threads call on this thread returned

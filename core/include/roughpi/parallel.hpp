@@ -42,7 +42,7 @@ struct parallel_options {
     std::function<void(std::size_t index, const prime_count_sums& piece_sums)> piece_done;
 };
 
-// pi(x) on options.threads threads (every logical CPU by default). Throws
+// pi(x) on options.threads threads (every CPU it may use by default). Throws
 // input_error for a thread count outside [0, MAX_THREADS].
 // Memory: the list of pieces (a few thousand pieces of 80 bytes) and each
 // worker's stack and sums; the counting itself allocates nothing.
