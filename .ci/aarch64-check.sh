@@ -57,7 +57,7 @@ build_seconds=$(seconds_since "$start")
 
 # The programs must really be aarch64 code (ELF e_machine 183 at offset 18),
 # so that the tests below cannot pass by running host code.
-for program in cli/roughpi bench/roughpi-bench tests/roughpi_tests; do
+for program in cli/roughpi bench/roughpi-bench tests/roughpi_core_tests; do
     machine=$(od -An -t u2 -j 18 -N 2 "$build_dir/$program" | tr -d ' ')
     [[ $machine == 183 ]] || fail "$program is not an aarch64 program (ELF machine $machine)"
 done

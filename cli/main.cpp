@@ -3,21 +3,22 @@
 //
 // Every argument is checked before the first count starts, so that a typo in
 // the last argument neither wastes a long count nor leaves half the answers
-// printed. The counts run on every core unless told otherwise, and with
-// --checkpoint a count survives being stopped (see checkpoint.hpp).
+// printed. The counts run on every CPU the process may use unless told
+// otherwise, and with --checkpoint a count survives being stopped (see
+// roughpi/tools/checkpoint.hpp).
 
-#include "checkpoint.hpp"
-#include "command_line.hpp"
-#include "count_output.hpp"
-#include "output_file.hpp"
-#include "progress_line.hpp"
-#include "resumed_count.hpp"
+#include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/command_line.hpp>
+#include <roughpi/tools/count_output.hpp>
+#include <roughpi/tools/exit_status.hpp>
+#include <roughpi/tools/output_file.hpp>
+#include <roughpi/tools/progress_line.hpp>
+#include <roughpi/tools/resumed_count.hpp>
 
 #include <roughpi/roughpi.hpp>
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -25,30 +26,19 @@
 
 namespace {
 
-using namespace roughpi::cli;
+using namespace roughpi::tools;
 
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_WRITE_FAILED = 1;  // could not write the results, or the count failed
-constexpr int EXIT_USAGE = 2;         // bad arguments or checkpoint; nothing was counted
+constexpr const char* PROGRAM = "roughpi";
 
-// Counts of x from here up take long enough to be worth a progress line
-// (when standard error is a terminal); smaller ones take a moment.
-constexpr std::int64_t PROGRESS_FROM = 1'000'000'000'000;  // 10^12
-
-// pi(x) on `threads` threads, with a progress line when asked to and x is large.
+// pi(x) on `threads` threads, with a progress line when it is shown.
 std::int64_t count(std::int64_t x, int threads, bool show_progress)
 {
+    count_progress progress(x, show_progress);
+    progress.start();
     roughpi::parallel_options options;
     options.threads = threads;
-    if (!show_progress || x < PROGRESS_FROM)
-        return roughpi::prime_count_parallel(x, options);
-
-    progress_line progress(x);
-    progress.show(0.0);
-    options.progress = [&](double done) { progress.show(done); };
-    const std::int64_t pi = roughpi::prime_count_parallel(x, options);
-    progress.erase();
-    return pi;
+    options.progress = progress.callback();
+    return roughpi::prime_count_parallel(x, options);
 }
 
 // pi(x) with its pieces saved to a checkpoint file as they are done, and the
@@ -57,32 +47,27 @@ std::int64_t count_with_checkpoint(std::int64_t x, int threads, const std::strin
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
     checkpoint file(path, x, pieces);
-    if (!show_progress || x < PROGRESS_FROM)
-        return count_the_rest(file, threads, {});
-    progress_line progress(x);
-    const std::int64_t pi = count_the_rest(file, threads, [&](double done) { progress.show(done); });
-    progress.erase();
-    return pi;
+    count_progress progress(x, show_progress);
+    return count_the_rest(file, threads, progress.callback());
 }
 
 int run(int argc, char** argv)
 {
     const command_line line = parse_command_line(argc, argv);
     if (line.help)
-        return write_stdout(help_text("roughpi")) ? EXIT_OK : EXIT_WRITE_FAILED;
+        return write_stdout(help_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
     if (line.version)
-        return write_stdout(std::string("roughpi ") + roughpi::version() + "\n") ? EXIT_OK : EXIT_WRITE_FAILED;
+        return write_stdout(std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK : EXIT_FAILED;
     if (!line.errors.empty()) {
-        report_usage_errors("roughpi", line.errors);
+        report_usage_errors(PROGRAM, line.errors);
         return EXIT_USAGE;
     }
-
     std::unique_ptr<output_file> output;
     if (!line.output.empty()) {
         try {
             output = std::make_unique<output_file>(line.output);
         } catch (const output_refused& refused) {
-            std::fprintf(stderr, "roughpi: %s\n", refused.what());
+            report_error(PROGRAM, refused.what());
             return EXIT_USAGE;
         }
     }
@@ -99,7 +84,7 @@ int run(int argc, char** argv)
             try {
                 pi = count_with_checkpoint(x, line.threads, line.checkpoint, show_progress);
             } catch (const checkpoint_refused& refused) {
-                std::fprintf(stderr, "roughpi: %s\n", refused.what());
+                report_error(PROGRAM, refused.what());
                 return EXIT_USAGE;
             }
         }
@@ -108,12 +93,12 @@ int run(int argc, char** argv)
         if (output) {
             results += result;
         } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done
-            std::fputs("roughpi: cannot write to standard output\n", stderr);
-            return EXIT_WRITE_FAILED;
+            report_error(PROGRAM, "cannot write to standard output");
+            return EXIT_FAILED;
         }
     }
     if (output)
-        output->replace_with(results);  // throws what goes wrong, to end with EXIT_WRITE_FAILED
+        output->replace_with(results);  // throws what goes wrong, to end with EXIT_FAILED
     return EXIT_OK;
 }
 
@@ -124,10 +109,9 @@ int main(int argc, char** argv)
     try {
         return run(argc, argv);
     } catch (const std::exception& error) {
-        const std::string what = error.what();
-        std::fprintf(stderr, "%s%s\n", what.starts_with("roughpi: ") ? "" : "roughpi: ", what.c_str());
+        report_error(PROGRAM, error.what());
     } catch (...) {
-        std::fputs("roughpi: unexpected error\n", stderr);
+        report_error(PROGRAM, "unexpected error");
     }
-    return EXIT_WRITE_FAILED;
+    return EXIT_FAILED;
 }

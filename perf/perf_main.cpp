@@ -35,7 +35,7 @@ constexpr std::int64_t range_counts = 1'918'079;      // rough u in (17, 10^7]
 std::vector<std::string> path_names()
 {
     std::vector<std::string> names = {"reference"};
-    for (auto path : {roughpi::counting_path::portable, roughpi::counting_path::avx2, roughpi::counting_path::avx512})
+    for (const auto path : roughpi::counting_paths())
         if (roughpi::counting_path_available(path))
             names.push_back(roughpi::counting_path_name(path));
     return names;
@@ -43,7 +43,7 @@ std::vector<std::string> path_names()
 
 roughpi::counting_path path_by_name(const std::string& name)
 {
-    for (auto path : {roughpi::counting_path::portable, roughpi::counting_path::avx2, roughpi::counting_path::avx512})
+    for (const auto path : roughpi::counting_paths())
         if (name == roughpi::counting_path_name(path))
             return path;
     return roughpi::counting_path::portable;

@@ -1,17 +1,16 @@
-// The C interface (roughpi.h) of the counting core. Each call turns whatever
+// The C interface (roughpi/core.h) of the counting core. Each call turns whatever
 // the C++ functions throw into -1 and a message, so that no exception reaches
 // C; the message goes into a fixed buffer per thread, and nothing is
 // allocated.
-#include "c_api_error.hpp"
+#include "c_api_call.hpp"
 
-#include <roughpi.h>
+#include <roughpi/core.h>
 #include <roughpi/prime_count.hpp>
 #include <roughpi/version.hpp>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 
 namespace {
 
@@ -50,16 +49,7 @@ void roughpi_internal_set_last_error(const char* message) noexcept
 
 int64_t roughpi_pi(int64_t x) noexcept
 {
-    try {
-        const std::int64_t pi = roughpi::prime_count(x);
-        roughpi_internal_set_last_error(nullptr);
-        return pi;
-    } catch (const std::exception& error) {
-        roughpi_internal_set_last_error(error.what());
-    } catch (...) {
-        roughpi_internal_set_last_error("unexpected error");
-    }
-    return -1;
+    return roughpi::detail::c_api_call([&] { return roughpi::prime_count(x); });
 }
 
 int64_t roughpi_max_x(void) noexcept { return roughpi::MAX_SUPPORTED_X; }

@@ -1,6 +1,7 @@
 #include "factor_counts.hpp"
-#include "integer_roots.hpp"
+#include "roots.hpp"
 #include "pair_count_terms.hpp"
+#include "pair_node_entries.hpp"
 #include "quotient_counts.hpp"
 #include "wheel.hpp"
 
@@ -61,9 +62,43 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
 
 namespace detail {
 
+namespace {
+
+// The first entries of a node with three entries to choose, each with its
+// pair count: one quotient loop at a time, until n/u1 is small enough for the
+// path's stream of pair loops (if it has one), which takes the rest.
+wide_int sum_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last,
+                       const path_kernels& kernels)
+{
+    pair_node_entries entries(n, w, first, position, last);
+    wide_int total = 0;
+    for (;;) {
+        if (entries.done())
+            return total;
+        if (kernels.sum_pair_node != nullptr && entries.m() <= kernels.max_n)
+            return total + kernels.sum_pair_node(n, w, entries.u1(), entries.q1(), last);
+        pair_node_entry entry;
+        entries.next(entry);
+        total += entry.terms.base;
+        if (entry.terms.loop_count > 0) {
+            // The loop starts at the rough number after u1. The pairs it counts
+            // are below 2^63 (see pair_count_terms.hpp), w times them need not be.
+            const std::int64_t loop_pairs =
+                sum_quotient_counts(kernels, entry.m, entry.u1 + wheel_gaps[entry.q1], next_wheel_position(entry.q1),
+                                    entry.terms.loop_count) -
+                entry.terms.loop_offset;
+            total += wide_product(w, loop_pairs);
+        }
+    }
+}
+
+}  // namespace
+
 wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
                                 std::int32_t position, std::int64_t last, const path_kernels& kernels)
 {
+    if (k == 3)
+        return sum_pair_node(n, w, first, position, last, kernels);
     wide_int total = 0;
     std::int64_t u = first;
     std::int32_t q = position;
@@ -73,10 +108,6 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
         const std::int64_t m = exact_quotient(n, u);
         if (!power_at_most(u, k - 1, m))
             break;
-        // Once n/u is small enough for the path's node stream, the pair counts
-        // of this and the further first entries run there as one stream.
-        if (k == 3 && kernels.sum_pair_node != nullptr && m <= kernels.max_n)
-            return total + kernels.sum_pair_node(n, w, u, q, last);
         total += count_factor_tuples_wide(m, u, w, 2, k - 1, kernels);
         u += wheel_gaps[q];
         q = next_wheel_position(q);

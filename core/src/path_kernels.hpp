@@ -1,6 +1,5 @@
-// The one table of the counting paths: for each path its entry points, and
-// whether this build and processor can run it. Adding a path means a row here
-// (in counting_path.cpp), its source file and a line of CMake.
+// What runs the inner loop of a counting path: its kernels, from the one table
+// of the paths in path_registry.cpp (which also says how to add a path).
 #pragma once
 
 #include "wide_int.hpp"
@@ -20,8 +19,10 @@ struct path_kernels {
     // The sum of C(floor(n/u)) over `count` rough u from u0 at wheel position
     // q0 (see quotient_counts.hpp).
     std::int64_t (*sum_quotient_counts)(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count);
-    // The pair counts under one node of the tuple walk as one stream (see
-    // quotient_counts.hpp); null where the path counts them one at a time.
+    // The sum of count_factor_pairs(n/u1, u1, w, 2) over the rough u1 from
+    // `first` (at wheel position `position`) to `last` with u1^3 <= n: the
+    // pair counts under one node of the tuple walk, run as one stream.
+    // Requires n/first <= max_n. Null where the path counts them one at a time.
     wide_int (*sum_pair_node)(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                               std::int64_t last);
 };

@@ -25,20 +25,10 @@ namespace roughpi::detail {
 std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0,
                                           std::int64_t count);
 
-// As above, for n <= MAX_VECTOR_N only. Built only for x86-64.
-std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                      std::int64_t count);
-std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                        std::int64_t count);
-
-// The sum of count_factor_pairs(n/u1, u1, w, 2) over the rough u1 from `first`
-// (at wheel position `position`) to `last` with u1^3 <= n, the pair counts of
-// one node of the tuple walk run as one stream. Requires n/first <=
-// MAX_VECTOR_N. Built only for x86-64.
-wide_int sum_pair_node_avx2(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
-                            std::int64_t last);
-wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
-                              std::int64_t last);
+// The vector paths' kernels take the same arguments, for n <= MAX_VECTOR_N,
+// and also run the pair counts under a node of the tuple walk as one stream
+// (path_kernels.hpp); each is declared with its row of the table of paths
+// (path_registry.cpp).
 
 // Largest n for which floor(n/u) is the floor of the double quotient: below
 // 2^53 the correctly rounded quotient never crosses an integer (the gap from
@@ -47,7 +37,7 @@ wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first
 inline constexpr std::int64_t MAX_EXACT_DOUBLE_N = (std::int64_t{1} << 53) - 1;
 
 // Largest n for the vector paths, which also reduce the unrounded quotient
-// modulo 30030 (see quotient_counts_vector.hpp): exact below 2^51.
+// modulo 30030 (see quotient_reduction.hpp): exact below 2^51.
 inline constexpr std::int64_t MAX_VECTOR_N = (std::int64_t{1} << 51) - 1;
 
 // The helpers below have internal linkage: the vector paths, compiled for

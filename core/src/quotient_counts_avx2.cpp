@@ -2,7 +2,7 @@
 // Compiled for that instruction set alone and called only when the processor
 // reports it.
 #include "quotient_counts.hpp"
-#include "quotient_counts_vector.hpp"
+#include "vector_stream.hpp"
 
 #include <immintrin.h>
 

@@ -1,7 +1,7 @@
 // Eight quotients per step in one AVX-512 vector. Compiled for AVX-512 F/VL/DQ
 // alone and called only when the processor reports them.
 #include "quotient_counts.hpp"
-#include "quotient_counts_vector.hpp"
+#include "vector_stream.hpp"
 
 // gcc 12 takes the deliberately undefined inputs of its own AVX-512 intrinsics
 // for uninitialised variables.

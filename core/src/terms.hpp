@@ -7,7 +7,7 @@
 // fits the 32 term sums.
 #pragma once
 
-#include "integer_roots.hpp"
+#include "roots.hpp"
 #include "wheel.hpp"
 #include "wide_int.hpp"
 

@@ -4,7 +4,7 @@
 // A file it accepts must never change the count: the pieces it holds, with
 // the pieces it lacks counted afresh, give pi(10^10) exactly, or the count
 // is refused. (A file that fails a check is refused whole, which is fine.)
-#include <checkpoint_format.hpp>
+#include <roughpi/tools/checkpoint_format.hpp>
 
 #include <roughpi/roughpi.hpp>
 
@@ -35,14 +35,14 @@ struct count {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const count c;
-    static const roughpi::cli::checkpoint_format format(X, c.pieces);
+    static const roughpi::tools::checkpoint_format format(X, c.pieces);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     if (size > format.largest_text())
         return 0;  // the file layer refuses these before they are read
-    roughpi::cli::checkpoint_contents contents;
+    roughpi::tools::checkpoint_contents contents;
     try {
         contents = format.read(text, "fuzz.txt");
-    } catch (const roughpi::cli::checkpoint_refused&) {
+    } catch (const roughpi::tools::checkpoint_refused&) {
         return 0;
     }
     if (contents.whole_length > size || contents.held.size() != c.pieces.size())

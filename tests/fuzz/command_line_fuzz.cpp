@@ -4,7 +4,7 @@
 // Whatever the arguments, the parse ends in a command line that is either
 // refused with reasons or one the programs can carry out as it stands: some
 // numbers, a thread count in range, files that are not options.
-#include <command_line.hpp>
+#include <roughpi/tools/command_line.hpp>
 
 #include <roughpi/parallel.hpp>
 
@@ -16,7 +16,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    using namespace roughpi::cli;
+    using namespace roughpi::tools;
     std::vector<std::string> args = {"roughpi"};
     std::string current;
     for (std::size_t i = 0; i < size; ++i) {

@@ -3,7 +3,7 @@
 // It must never crash or misbehave under the sanitizers, and what it takes
 // must be a number it can stand by: within the limit, given again by its
 // plain decimal form, and never from text with a leading '-'.
-#include <parse_count.hpp>
+#include <roughpi/tools/parse_count.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    using namespace roughpi::cli;
+    using namespace roughpi::tools;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const std::int64_t limit : {roughpi::MAX_SUPPORTED_X, std::int64_t{1'000'000}}) {
         const parsed_count parsed = parse_count(text, limit);

@@ -21,7 +21,7 @@ namespace testing {
 inline std::vector<counting_path> available_paths()
 {
     std::vector<counting_path> paths;
-    for (const auto path : {counting_path::portable, counting_path::avx2, counting_path::avx512})
+    for (const auto path : counting_paths())
         if (counting_path_available(path))
             paths.push_back(path);
     return paths;

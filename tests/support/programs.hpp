@@ -1,5 +1,5 @@
-// The shell command that starts a built program, for tests that run roughpi
-// and roughpi-bench through std::system.
+// Running the built programs as a user runs them, through the shell: the one
+// runner of every test that starts roughpi, roughpi-mpi or roughpi-bench.
 //
 // In a cross build the programs are for another machine, and the tests run
 // them the way ctest runs the tests themselves: through the build's emulator
@@ -9,17 +9,36 @@
 #pragma once
 
 #include <string>
-
-#ifndef ROUGHPI_PROGRAM_EMULATOR
-#  define ROUGHPI_PROGRAM_EMULATOR ""
-#endif
+#include <vector>
 
 namespace roughpi::testing {
 
+// What a run left: its exit status (-1 when it did not exit), standard output
+// and standard error.
+struct outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// The text in single quotes for the shell (which must hold none itself).
+std::string quoted(const std::string& text);
+
 // The program's path quoted for the shell, after the emulator if there is one.
-inline std::string program_command(const char* path)
-{
-    return std::string(ROUGHPI_PROGRAM_EMULATOR) + "'" + path + "'";
-}
+std::string program_command(const char* path);
+
+// Runs a shell command with standard input from /dev/null, and reads back its
+// standard error and its standard output, or sends that to `stdout_path`
+// when one is given (out then stays empty).
+outcome run_command(const std::string& command, const std::string& stdout_path = "");
+
+// The program at `path` with the arguments, each quoted, as run_command runs it.
+outcome run_program(const char* path, const std::vector<std::string>& args, const std::string& stdout_path = "");
+
+// True when `script` (util-linux) can run a program under a pseudo-terminal.
+bool have_script();
+
+// True when line is "<count>  (<seconds, three decimals> s)", as --time writes it.
+bool is_timed_count(const std::string& line, const std::string& count);
 
 }  // namespace roughpi::testing

@@ -10,6 +10,8 @@
 
 #include <roughpi/export.hpp>
 
+#include <span>
+
 namespace roughpi {
 
 enum class counting_path {
@@ -17,6 +19,11 @@ enum class counting_path {
     avx2,      // x86-64 with AVX2 and FMA: eight quotients per step, in two vectors
     avx512,    // x86-64 with AVX-512 F/VL/DQ: eight quotients per step
 };
+
+// Every path of the enumeration, in its order, fastest last, whether or not
+// this build and processor have it: for listing the paths, e.g. to time or
+// test each one that counting_path_available says is there.
+ROUGHPI_API std::span<const counting_path> counting_paths() noexcept;
 
 // The name of a path: "portable", "avx2" or "avx512" ("unknown" for a value
 // outside the enumeration).

@@ -1,7 +1,6 @@
 // ROUGHPI_API marks the functions and classes that make up the interface of
-// the library roughpi, and ROUGHPI_PARALLEL_API those of roughpi_parallel.
-// Both are built with hidden symbols, so that a shared build exports these and
-// nothing of its internals.
+// the library roughpi. It is built with hidden symbols, so that a shared build
+// exports these and nothing of its internals.
 #pragma once
 
 #if defined(_WIN32) || defined(__CYGWIN__)
@@ -12,17 +11,8 @@
 #  else
 #    define ROUGHPI_API
 #  endif
-#  if defined(ROUGHPI_PARALLEL_BUILDING_SHARED)
-#    define ROUGHPI_PARALLEL_API __declspec(dllexport)
-#  elif defined(ROUGHPI_SHARED)
-#    define ROUGHPI_PARALLEL_API __declspec(dllimport)
-#  else
-#    define ROUGHPI_PARALLEL_API
-#  endif
 #elif defined(__GNUC__) || defined(__clang__)
 #  define ROUGHPI_API __attribute__((visibility("default")))
-#  define ROUGHPI_PARALLEL_API __attribute__((visibility("default")))
 #else
 #  define ROUGHPI_API
-#  define ROUGHPI_PARALLEL_API
 #endif

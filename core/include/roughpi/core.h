@@ -1,0 +1,48 @@
+/* The C interface of the library roughpi: pi(x) on the calling thread. Part
+ * of <roughpi.h>, which most programs include instead; the library has no
+ * threads (roughpi_pi_threads is in roughpi_parallel, <roughpi/parallel.h>).
+ *
+ * Plain C types only, and no call lets an exception or a signal out: a call
+ * that cannot answer exactly returns -1 and leaves the reason, as text, for
+ * roughpi_last_error() on the calling thread. Calls from any number of
+ * threads at once are safe.
+ */
+#ifndef ROUGHPI_CORE_H
+#define ROUGHPI_CORE_H
+
+#include <roughpi/export.hpp>
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+#  define ROUGHPI_C_NOEXCEPT noexcept
+extern "C" {
+#else
+#  define ROUGHPI_C_NOEXCEPT
+#endif
+
+/* pi(x), the number of primes p <= x, counted on the calling thread: 0 for
+ * every x < 2. Every int64_t x is supported, so -1 means a fault of the
+ * library itself (a count outside the proven bounds on pi(x), which every
+ * count is checked against), which it reports rather than answer wrongly. */
+ROUGHPI_API int64_t roughpi_pi(int64_t x) ROUGHPI_C_NOEXCEPT;
+
+/* The largest x that roughpi_pi and roughpi_pi_threads count: 2^63 - 1,
+ * INT64_MAX. */
+ROUGHPI_API int64_t roughpi_max_x(void) ROUGHPI_C_NOEXCEPT;
+
+/* The version of the library linked in, e.g. "0.3.0" (static storage). */
+ROUGHPI_API const char* roughpi_version(void) ROUGHPI_C_NOEXCEPT;
+
+/* Why the last counting call of the C interface on this thread returned -1,
+ * e.g. "roughpi: 5000 threads: the count must be from 1 to 4096, or 0 for
+ * one per logical CPU"; "" when it succeeded or before any such call.
+ * The text belongs to the calling thread and stays valid until its next
+ * counting call. */
+ROUGHPI_API const char* roughpi_last_error(void) ROUGHPI_C_NOEXCEPT;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ROUGHPI_CORE_H */

@@ -1,0 +1,80 @@
+// The library's own view of the public piece and sums (pieces.hpp): what
+// pieces.cpp (the pieces and the split they come from) and piece_sums.cpp
+// (their sums) do with their private fields.
+#pragma once
+
+#include "path_kernels.hpp"
+#include "wide_int.hpp"
+#include "work_split.hpp"
+
+#include <roughpi/pieces.hpp>
+
+#include <array>
+#include <cstdint>
+
+namespace roughpi::detail {
+
+struct piece_access {
+    // A 64-bit mix of every field of a piece but the check itself.
+    static std::uint64_t check_of(const prime_count_piece& p);
+
+    // The piece of x that the split handed out.
+    static prime_count_piece make(std::int64_t x, const split_piece& s);
+
+    // The one piece of an x below 17, whose count has no terms.
+    static prime_count_piece empty_count(std::int64_t x);
+
+    // Refuses a piece that prime_count_pieces did not make, or that was
+    // changed since. The fields are checked as well as the check word, so
+    // that no piece reaches the counting outside its preconditions.
+    static void check(const prime_count_piece& p);
+
+    // The piece's count, with its sign: what it adds to its term.
+    static wide_int value(const prime_count_piece& p, const path_kernels& kernels);
+
+    // Term k of the sums, and setting it.
+    static wide_int term(const prime_count_sums& s, int k) { return wide_from_words(s.low_[k], s.high_[k]); }
+    static void set_term(prime_count_sums& s, int k, wide_int v)
+    {
+        s.low_[k] = low_word(v);
+        s.high_[k] = high_word(v);
+    }
+
+    // Counts a piece into sums (prime_count_add_piece).
+    static void add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels);
+
+    // The most a piece's count can be: each non-decreasing k-tuple it counts
+    // (product at most n) weighs at most w, and there are fewer of them than
+    // ordered k-tuples of positive integers with product at most n, at most
+    // n (1 + ln n)^(k-1) (by induction on k, from sum_{a <= n} n/a <= n (1 + ln n)).
+    static long double largest_value(const prime_count_piece& p);
+
+    // prime_count_check_piece_sums.
+    static void check_piece_sums(const prime_count_piece& piece, const prime_count_sums& sums);
+
+    // Sums of other pieces of the same count (prime_count_sums::operator+=).
+    static void add(prime_count_sums& to, const prime_count_sums& from);
+
+    // What identifies the split of x: its number of pieces and the total of
+    // their fingerprints, from the split itself.
+    struct split_identity {
+        std::uint64_t pieces = 0;
+        std::uint64_t fingerprints = 0;
+    };
+
+    static split_identity identity_of_split(std::int64_t x);
+
+    // prime_count_from_sums.
+    static std::int64_t finish(const prime_count_sums& sums);
+
+    // prime_count_sums::to_words and from_words.
+    static std::array<std::uint64_t, prime_count_sums::WORDS> words(const prime_count_sums& s);
+
+    // The largest k of a term S_k of x: the terms are D_j(x^(1/i)) with
+    // 17^(i j) <= x, k = i j.
+    static int last_term(std::int64_t x);
+
+    static prime_count_sums from_words(const std::array<std::uint64_t, prime_count_sums::WORDS>& w);
+};
+
+}  // namespace roughpi::detail

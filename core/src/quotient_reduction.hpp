@@ -1,0 +1,72 @@
+// The step of the vector paths: eight consecutive rough numbers, their
+// quotients in double precision, and the exact reduction of each quotient
+// modulo 30030 for the table, with the proof that it is exact.
+//
+// Internal linkage, as for everything the vector paths share: each vector
+// path compiles it for its own instruction set, and no copy may stand in for
+// another.
+#pragma once
+
+#include <cstdint>
+
+namespace roughpi::detail {
+
+namespace {
+
+// Rough numbers per step: eight gaps are read as one 64-bit word.
+inline constexpr std::int32_t VECTOR_GROUP = 8;
+
+// 1/30030 rounded up (the nearest double, 0x1.175746e8cba40p-15, lies below it).
+inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
+
+// Reducing a quotient modulo 30030 without rounding it first. Let t be the
+// double nearest n/u and q = floor(n/u) = floor(t) (see MAX_EXACT_DOUBLE_N).
+// What the table needs is h = q + 1 = 30030 k + r with 0 <= r < 30030. The
+// vector paths take
+//
+//     k = floor(fma(t, R, R)),   R = RECIPROCAL_OF_MODULUS,
+//     r = trunc(t - 30030 k)     (one fused, exact operation; then truncated)
+//
+// k is right: (t+1)/30030 and (n/u+1)/30030 have the same floor, since no
+// multiple of 30030 lies strictly between q+1 and n/u+1 < q+2; and the
+// computed (t+1) R is off from (n/u+1)/30030 by less than (n/u)/30030 * 2^-51
+// (the rounding of t, of R and of the product), which for n < 2^51 is below
+// 1/(30030 u), the least distance from (n/u+1)/30030 to an integer when n/u is
+// not one. When n/u is an integer the product is never below the true value
+// (R is rounded up) and exceeds it by far less than 1/30030.
+// r is right: t - 30030 k = (r - 1) + (t - q) with 0 <= t - q < 1, exact in
+// one fused operation as it needs fewer bits than t. Truncated, that is r - 1
+// when r >= 1, and -1 or 0 when r = 0. The table is read one entry on: at r,
+// or at 0 or 1 for r = 0, whose entries are both 0, the entry at r = 0.
+//
+// A lane past the end of a loop divides 0 instead of n: t = 0, k = 0, and the
+// entry one on from index 0 is 0.
+
+// Byte i of the result is g_0 + ... + g_i: with g_0 the gap from the rough
+// number before a group to the group's first, the distance from that number
+// to the group's i-th. Multiplying by 0x0101...01 adds every byte into all the
+// bytes above it; no byte overflows, as eight gaps add up to at most
+// 8 * 22 = 176.
+inline std::uint64_t inclusive_byte_sums(std::uint64_t gaps)
+{
+    return gaps * 0x0101010101010101ull;
+}
+
+// The integer total of lanes that each hold an exact integer below 2^51.
+inline std::int64_t exact_lane_total(const double* lanes, int count)
+{
+    std::int64_t total = 0;
+    for (int i = 0; i < count; ++i)
+        total += static_cast<std::int64_t>(lanes[i]);
+    return total;
+}
+
+// Groups between two flushes of the vector sum of the quotients of 30030. A
+// lane adds at most one k <= n/(17 * 30030) < 2^33 per group, so it stays
+// below 2^47, exact in a double; and the total of a flush, under
+// 8 * 2^47 * 5760 < 2^63, fits in 64 bits.
+inline constexpr std::int64_t FLUSH_GROUPS = std::int64_t{1} << 14;
+
+}  // namespace
+
+}  // namespace roughpi::detail

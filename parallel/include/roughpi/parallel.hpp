@@ -1,0 +1,68 @@
+// pi(x) on every core: the pieces of the count (see pieces.hpp) shared out
+// among worker threads. In the library roughpi_parallel (CMake target
+// roughpi::parallel), so that the counting core itself has no threads.
+//
+// The workers take the next piece from a shared counter, largest estimated
+// piece first; each keeps sums of its own, and those are added when all are
+// done. The counting shares nothing between threads but the read-only wheel
+// tables. The result is identical to prime_count(x) for every thread count.
+#pragma once
+
+#include <roughpi/parallel_export.hpp>
+#include <roughpi/pieces.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace roughpi {
+
+// The most worker threads a count takes.
+inline constexpr int MAX_THREADS = 4096;
+
+// Below this a count takes milliseconds: prime_count_parallel counts it on
+// the calling thread, as one piece, before more threads could start (and
+// roughpi-mpi leaves it to rank 0).
+inline constexpr std::int64_t PARALLEL_FROM = 10'000'000'000;  // 10^10
+
+// The logical CPUs this process may run on: those of its affinity mask (on
+// Linux sched_getaffinity, on Windows the process affinity mask), never more
+// than std::thread::hardware_concurrency(); at least 1.
+ROUGHPI_PARALLEL_API int usable_cpus() noexcept;
+
+struct parallel_options {
+    // Worker threads: 0 means one per logical CPU that the process may use,
+    // usable_cpus() (at most MAX_THREADS). A count never starts more threads
+    // than it has pieces.
+    int threads = 0;
+    // If set, called on the calling thread about ten times a second, and once
+    // at the end with 1, with the estimated share of the work done so far.
+    std::function<void(double share_done)> progress;
+    // If set, called on the calling thread for each finished piece, with its
+    // index in the list of pieces and its own sums: for saving a count as it
+    // goes. When it throws, the workers stop after their current pieces and
+    // the exception reaches the caller.
+    std::function<void(std::size_t index, const prime_count_sums& piece_sums)> piece_done;
+};
+
+// pi(x) on options.threads threads (every CPU it may use by default). Throws
+// input_error for a thread count outside [0, MAX_THREADS].
+// Memory: the list of pieces (a few thousand pieces of 80 bytes) and each
+// worker's stack and sums; the counting itself allocates nothing.
+ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, int threads = 0);
+ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& options);
+
+// The pieces pieces[i], i in `todo`, of one count, on options.threads
+// threads, largest estimated first; returns their sums. progress reports the
+// share of those pieces' work. Throws input_error when an index is out of
+// range or given twice, or as prime_count_add_piece does.
+ROUGHPI_PARALLEL_API prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces,
+                                                            std::span<const std::size_t> todo,
+                                                            const parallel_options& options = {});
+
+// All the pieces of x, in their fixed order (prime_count_pieces into a vector).
+ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x);
+
+}  // namespace roughpi

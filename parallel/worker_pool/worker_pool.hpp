@@ -1,0 +1,76 @@
+// Worker threads that count pieces of a count: the engine of the parallel
+// count, and of each process of the MPI program (an internal target that
+// both link, roughpi_worker_pool; not part of the interface).
+#pragma once
+
+#include <roughpi/pieces.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace roughpi::detail {
+
+// A piece a worker has finished: its index and its own sums.
+struct finished_piece {
+    std::size_t index;
+    prime_count_sums sums;
+};
+
+// `threads` workers, each taking piece indices from `next` until it returns
+// false, counting pieces[index] into sums of its own and handing each
+// finished piece to the thread that owns the pool, which collects them with
+// wait(). `next` is called from the workers, one call at a time.
+class worker_pool {
+public:
+    using source = std::function<bool(std::size_t& index)>;
+
+    worker_pool(std::span<const prime_count_piece> pieces, int threads, source next);
+    worker_pool(const worker_pool&) = delete;
+    worker_pool& operator=(const worker_pool&) = delete;
+    // Stops the workers after their current pieces and joins them.
+    ~worker_pool();
+
+    // Moves the pieces finished since the last call to `out`, waiting up to
+    // `timeout` for one if there is none. False once every worker has ended
+    // and every finished piece has been collected.
+    bool wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out);
+
+    // Workers take no further piece.
+    void stop() { stopping_.store(true, std::memory_order_relaxed); }
+
+    // Joins the workers, rethrows the first exception any of them met, and
+    // returns the sum of their sums.
+    prime_count_sums join();
+
+private:
+    void work(std::size_t worker);
+
+    std::span<const prime_count_piece> pieces_;
+    source next_;
+    std::mutex next_mutex_;
+    std::atomic<bool> stopping_{false};
+
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable changed_;
+    std::vector<finished_piece> finished_;
+    int running_ = 0;
+    std::exception_ptr error_;
+
+    std::vector<prime_count_sums> sums_;  // one per worker, each its own
+    std::vector<std::thread> threads_;
+};
+
+// Sorts `indices` (of pieces) by estimated work, largest first, ties in the
+// order given: the order in which pieces are handed out, so that the last
+// ones to finish are short.
+void largest_first(std::span<const prime_count_piece> pieces, std::vector<std::size_t>& indices);
+
+}  // namespace roughpi::detail

@@ -1,0 +1,226 @@
+// roughpi, the program, run as a user runs it: standard output, standard
+// error and exit status.
+#include "support/programs.hpp"
+#include "support/temp_files.hpp"
+
+#include <roughpi/prime_count.hpp>
+#include <roughpi/version.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using roughpi::testing::is_timed_count;
+using roughpi::testing::outcome;
+using roughpi::testing::read_file;
+
+const std::string max_text = std::to_string(roughpi::MAX_SUPPORTED_X);
+
+outcome run(const std::vector<std::string>& args, const std::string& stdout_path = "")
+{
+    return roughpi::testing::run_program(ROUGHPI_CLI_PROGRAM, args, stdout_path);
+}
+
+TEST(CliProgramTest, PrintsOneCountPerLine)
+{
+    // 1e12 is large enough for progress, which must stay off when standard
+    // error is not a terminal.
+    const outcome r = run({"1e10", "2^32+1", "0", "1", "2", "10^6-1", "+100", "1e12"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "455052511\n203280221\n0\n0\n1\n78498\n25\n37607912018\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliProgramTest, OptionsMayComeAnywhereUntilDoubleDash)
+{
+    const outcome r = run({"100", "--time", "--", "1000"});
+    EXPECT_EQ(r.status, 0);
+    std::istringstream lines(r.out);
+    std::string first, second, rest;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_TRUE(is_timed_count(first, "25") && is_timed_count(second, "168") && !std::getline(lines, rest) &&
+                r.out.back() == '\n')
+        << r.out;
+
+    const outcome after = run({"10", "--", "--time", "-5"});
+    EXPECT_EQ(after.status, 2);
+    EXPECT_EQ(after.err.rfind("roughpi: '--time' is not a number\nroughpi: '-5' is negative\n", 0), 0u)
+        << after.err;
+}
+
+TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
+{
+    const std::string above = "' is above the largest supported value, " + max_text;
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } cases[] = {
+        {{"abc"}, "roughpi: 'abc' is not a number"},
+        {{""}, "roughpi: '' is not a number"},
+        {{"-5"}, "roughpi: '-5' is negative"},
+        {{"-5+10"}, "roughpi: '-5+10' is negative"},
+        {{"99999999999999999999^0"}, "roughpi: '99999999999999999999^0" + above},
+        {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
+        {{"2^63"}, "roughpi: '2^63" + above},
+        {{"1e19"}, "roughpi: '1e19" + above},
+        {{"2^64"}, "roughpi: '2^64" + above},
+        {{"99999999999999999999"}, "roughpi: '99999999999999999999" + above},
+        {{"10^30"}, "roughpi: '10^30" + above},
+        {{"--frobnicate"}, "roughpi: unknown option '--frobnicate'"},
+        {{"10", "-x"}, "roughpi: unknown option '-x'"},
+        {{}, "roughpi: no number given"},
+        {{"--time", "--"}, "roughpi: no number given"},
+        // Checked before anything is counted: the good ones print nothing.
+        {{"10", "1e10", "1e10x"}, "roughpi: '1e10x' is not a number"},
+    };
+    for (const auto& c : cases) {
+        const outcome r = run(c.args);
+        SCOPED_TRACE(c.first_line);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        EXPECT_NE(r.err.find("roughpi --help"), std::string::npos) << "no hint: " << r.err;
+    }
+}
+
+TEST(CliProgramTest, HelpAndVersionWinOverEverythingElse)
+{
+    const std::vector<std::string> help_calls[] = {{"--help"}, {"-h"}, {"abc", "-h", "--bad"}};
+    for (const auto& args : help_calls) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: roughpi ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("from 0 to " + max_text + ","), std::string::npos) << "maximum not stated";
+        EXPECT_EQ(r.err, "");
+    }
+    const outcome r = run({"1e99", "--version", "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliProgramTest, AFailedWriteIsAnError)
+{
+    if (!std::ifstream("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const outcome r = run({"100"}, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "roughpi: cannot write to standard output\n");
+    // The help and the version too.
+    EXPECT_EQ(run({"--help"}, "/dev/full").status, 1);
+    EXPECT_EQ(run({"--version"}, "/dev/full").status, 1);
+}
+
+TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-t", "1", "1e11"}, {"--threads", "3", "1e11"}, {"1e11", "--threads=2"},
+          {"--threads=4096", "1e11"}, {"1e11"}, {"-t", "000000002", "1e11"}, {"-t", "0000000002", "1e11"}}) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out, "4118054813\n") << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+    }
+    const std::string needs = ": the number of threads must be a whole number from 1 to 4096";
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"-t", "0", "100"}, "roughpi: -t '0'" + needs},
+        {{"--threads", "-2", "100"}, "roughpi: --threads '-2'" + needs},
+        {{"--threads=abc", "100"}, "roughpi: --threads 'abc'" + needs},
+        {{"--threads=", "100"}, "roughpi: --threads ''" + needs},
+        {{"-t", "4097", "100"}, "roughpi: -t '4097'" + needs},
+        {{"-t", "2.5", "100"}, "roughpi: -t '2.5'" + needs},
+        {{"100", "-t"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+        {{"-t", "--time", "100"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+        {{"-t", "00000000000000000000004097", "100"}, "roughpi: -t '00000000000000000000004097'" + needs},
+    };
+    for (const auto& c : bad) {
+        const outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+    }
+}
+
+// --checkpoint and --output take one file each, never an option for one.
+TEST(CliProgramTest, FileOptionsAreGivenOnceAndNeverTakeAnOption)
+{
+    const std::string file = roughpi::testing::temp_path("file.txt");
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"--checkpoint", file, "--checkpoint", file + "2", "100"}, "roughpi: '--checkpoint' is given twice: it takes one file"},
+        {{"--checkpoint", "--time", "100"}, "roughpi: '--checkpoint' needs the name of a file"},
+        {{"--checkpoint=-x", "100"}, "roughpi: '--checkpoint' needs the name of a file, not '-x' (write ./-x for a file whose name starts with '-')"},
+        {{"--output", file, "--output=" + file, "100"}, "roughpi: '--output' is given twice: it takes one file"},
+        {{"100", "--output"}, "roughpi: '--output' needs the name of a file"},
+        {{"--output", "/dev/null", "100"}, "roughpi: --output '/dev/null' is not a regular file"},
+        {{"--output", "/nonexistent/folder/out.txt", "100"}, "roughpi: cannot write --output '/nonexistent/folder/out.txt': No such file or directory"},
+    };
+    for (const auto& c : bad) {
+        std::remove(file.c_str());
+        const outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        EXPECT_FALSE(std::ifstream(file)) << c.first_line;
+        EXPECT_FALSE(std::ifstream("--time")) << "a file named --time was made";
+    }
+}
+
+// --output: the file holds every count, written whole at the end, and
+// standard output nothing.
+TEST(CliProgramTest, OutputGoesWholeToItsFile)
+{
+    const std::string file = roughpi::testing::temp_path("out-file.txt");
+    std::ofstream(file) << "what was there before\n";
+    const outcome r = run({"--output", file, "1e10", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(file), "455052511\n25\n");
+    std::remove(file.c_str());
+}
+
+TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)
+{
+    const outcome r = run({"12\x1b[2J", "--bad\a", "7\t"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\a'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: '12\\x1b[2J' is not a number"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: unknown option '--bad\\x07'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("roughpi: '7\\t' is not a number"), std::string::npos) << r.err;
+}
+
+TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
+{
+    if (!roughpi::testing::have_script())
+        GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
+    // Standard output and standard error both go to the pseudo-terminal,
+    // whose newlines come back as \r\n.
+    const std::string path = roughpi::testing::temp_path("tty.txt");
+    const std::string command = std::string("script -qec \"") +
+                                roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
+                                " 1e12\" /dev/null < /dev/null > '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = read_file(path);
+    const std::string last = "pi(1000000000000): 100.0%";
+    const std::string erased = "\r" + last + "\r" + std::string(last.size(), ' ') + "\r37607912018\r\n";
+    EXPECT_EQ(text.rfind("\rpi(1000000000000): 0.0%", 0), 0u) << text;
+    ASSERT_GE(text.size(), erased.size());
+    EXPECT_EQ(text.substr(text.size() - erased.size()), erased) << text;
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+// The checkpoint file: read back after every kind of damage (refused, or
+// repaired where a kill cut its last line) and of tampering, and the same
+// split on every machine.
+#include <roughpi/tools/checkpoint.hpp>
+
+#include "support/temp_files.hpp"
+
+#include <roughpi/roughpi.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#  include <sys/stat.h>
+#endif
+
+namespace {
+
+using roughpi::tools::checkpoint;
+using roughpi::tools::checkpoint_refused;
+using roughpi::testing::read_file;
+using roughpi::testing::temp_path;
+
+void write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+class CheckpointTest : public ::testing::Test {
+protected:
+    const std::int64_t x = 20'000'000'000;
+    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
+    const std::string path = temp_path("checkpoint.txt");
+
+    void SetUp() override { std::remove(path.c_str()); }
+    void TearDown() override { std::remove(path.c_str()); }
+
+    // A file that holds the first `count` pieces, and its text.
+    std::string file_with(std::size_t count)
+    {
+        std::remove(path.c_str());
+        checkpoint file(path, x, pieces);
+        for (std::size_t i = 0; i < count; ++i) {
+            roughpi::prime_count_sums piece_sums;
+            roughpi::prime_count_add_piece(pieces[i], piece_sums);
+            file.record(i, piece_sums);
+        }
+        file.flush();
+        return read_file(path);
+    }
+
+    // pi(x) from what the file at `path` holds plus the pieces it lacks.
+    std::int64_t finish_from_file()
+    {
+        checkpoint file(path, x, pieces);
+        roughpi::prime_count_sums sums = file.sums();
+        for (const std::size_t i : file.missing())
+            roughpi::prime_count_add_piece(pieces[i], sums);
+        return roughpi::prime_count_from_sums(sums);
+    }
+};
+
+TEST_F(CheckpointTest, HoldsWhatWasRecordedAndResumesExactly)
+{
+    ASSERT_GT(pieces.size(), 6u);
+    const std::string text = file_with(5);
+    EXPECT_EQ(text.rfind("roughpi-checkpoint 2 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0),
+              0u)
+        << text;
+    checkpoint file(path, x, pieces);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        EXPECT_EQ(file.holds(i), i < 5) << "piece " << i;
+    EXPECT_EQ(file.missing().size(), pieces.size() - 5);
+    EXPECT_EQ(file.sums().pieces(), 5u);
+    EXPECT_GT(file.share_held(), 0.0);
+    EXPECT_LT(file.share_held(), 1.0);
+}
+
+TEST_F(CheckpointTest, ALastLineCutShortIsDroppedAndCountedAgain)
+{
+    const std::string whole = file_with(4);
+    const std::size_t last_line = whole.rfind('\n', whole.size() - 2) + 1;
+    const std::int64_t pi = roughpi::prime_count(x);
+    // Cut anywhere in the last line, its newline included, then resume.
+    for (std::size_t cut = last_line; cut < whole.size(); ++cut) {
+        write_file(path, whole.substr(0, cut));
+        {
+            checkpoint file(path, x, pieces);
+            EXPECT_EQ(file.sums().pieces(), 3u) << "cut at " << cut;
+            EXPECT_FALSE(file.holds(3));
+        }
+        EXPECT_EQ(read_file(path), whole.substr(0, last_line)) << "the cut line is gone, cut at " << cut;
+        EXPECT_EQ(finish_from_file(), pi) << "cut at " << cut;
+    }
+    // Cut inside the first line, before any piece: started afresh.
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{30}, whole.find('\n')}) {
+        write_file(path, whole.substr(0, cut));
+        checkpoint file(path, x, pieces);
+        EXPECT_EQ(file.sums().pieces(), 0u) << "cut at " << cut;
+        EXPECT_EQ(read_file(path), whole.substr(0, whole.find('\n') + 1)) << "cut at " << cut;
+    }
+}
+
+TEST_F(CheckpointTest, EveryDamagedByteIsRefusedAndNothingIsTaken)
+{
+    const std::string whole = file_with(3);
+    for (std::size_t at = 0; at < whole.size(); ++at) {
+        std::string damaged = whole;
+        damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 ? 0x01 : 0x20));
+        write_file(path, damaged);
+        if (at == whole.size() - 1) {
+            // The last newline gone: the line looks cut short, and is dropped.
+            checkpoint file(path, x, pieces);
+            EXPECT_EQ(file.sums().pieces(), 2u);
+            continue;
+        }
+        EXPECT_THROW(checkpoint(path, x, pieces), checkpoint_refused) << "byte " << at << " of " << whole.size();
+        EXPECT_EQ(read_file(path), damaged) << "a refused file is left as it was, byte " << at;
+    }
+}
+
+TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
+{
+    const std::string whole = file_with(2);
+    const auto refusal = [&](const std::string& text, std::int64_t for_x) -> std::string {
+        write_file(path, text);
+        try {
+            const std::vector<roughpi::prime_count_piece> other = roughpi::prime_count_piece_list(for_x);
+            checkpoint file(path, for_x, other);
+        } catch (const checkpoint_refused& refused) {
+            EXPECT_EQ(read_file(path), text);
+            return refused.what();
+        }
+        return "not refused";
+    };
+    EXPECT_NE(refusal(whole, x + 1).find("belongs to the count of 20000000000, not of 20000000001"), std::string::npos);
+    EXPECT_NE(refusal("roughpi-checkpoint 3 whatever comes in version 3\n", x).find("is in format version 3; this "
+                                                                                    "roughpi reads version 2"),
+              std::string::npos);
+    // Version 1, whose lines are bound to nothing, is not taken up.
+    EXPECT_NE(refusal("roughpi-checkpoint 1 roughpi=0.2.0 x=20000000000 pieces=27 split=7f3c check=0\n", x)
+                  .find("is in format version 1, which this roughpi no longer takes up"),
+              std::string::npos);
+    EXPECT_NE(refusal("#!/bin/sh\necho precious\n", x).find("is not a roughpi checkpoint"), std::string::npos);
+    EXPECT_NE(refusal(std::string("\x7f" "ELF\x02\x01", 6), x).find("is not a roughpi checkpoint"), std::string::npos);
+
+    // Another split, and another writer, each with a first line that checks.
+    const auto header_with = [&](const std::string& from, const std::string& to) {
+        std::string line = whole.substr(0, whole.find(" check="));
+        line.replace(line.find(from), from.size(), to);
+        std::uint64_t h = 0xcbf29ce484222325ull;  // the file's FNV-1a check
+        for (const char c : line)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        char check[17];
+        std::snprintf(check, sizeof(check), "%016llx", static_cast<unsigned long long>(h));
+        return line + " check=" + check + "\n";
+    };
+    const std::string pieces_field = "pieces=" + std::to_string(pieces.size());
+    EXPECT_NE(refusal(header_with(pieces_field, "pieces=7"), x).find("belongs to another split of the count (7 pieces"),
+              std::string::npos);
+    EXPECT_NE(refusal(header_with("roughpi=" + std::string(roughpi::version()), "roughpi=0.1.9"), x)
+                  .find("was written by roughpi 0.1.9; this is roughpi"),
+              std::string::npos);
+}
+
+// A line is bound to its file's first line, names its piece by index and
+// fingerprint, and holds exactly the one term of that piece, once. Lines
+// that fail any of that refuse the file, with the line named, even when
+// their check was worked out anew as a forger would.
+TEST_F(CheckpointTest, LinesFromOtherCountsAndForgedLinesAreRefused)
+{
+    const std::string whole = file_with(3);
+    const std::string header = whole.substr(0, whole.find('\n') + 1);
+    const std::string first_record = whole.substr(header.size(), whole.find('\n', header.size()) + 1 - header.size());
+    const auto refusal = [&](const std::string& text) -> std::string {
+        write_file(path, text);
+        try {
+            checkpoint file(path, x, pieces);
+        } catch (const checkpoint_refused& refused) {
+            return refused.what();
+        }
+        return "not refused";
+    };
+    // The check of a line, as the file's first line seeds it.
+    const auto fnv = [](const std::string& text, std::uint64_t h) {
+        for (const char c : text)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return h;
+    };
+    const auto forged = [&](const std::string& content) {
+        const std::uint64_t seed = fnv(header.substr(0, header.find(" check=")), 0xcbf29ce484222325ull);
+        char check[17];
+        std::snprintf(check, sizeof(check), "%016llx", static_cast<unsigned long long>(fnv(content, seed)));
+        return content + " check=" + check + "\n";
+    };
+
+    // A record of the same piece index from the checkpoint of another x.
+    const std::int64_t other_x = 2 * x;
+    const std::vector<roughpi::prime_count_piece> other_pieces = roughpi::prime_count_piece_list(other_x);
+    const std::string other_path = temp_path("other.txt");
+    std::remove(other_path.c_str());
+    {
+        checkpoint other(other_path, other_x, other_pieces);
+        roughpi::prime_count_sums piece_sums;
+        roughpi::prime_count_add_piece(other_pieces[0], piece_sums);
+        other.record(0, piece_sums);
+    }
+    const std::string other_text = read_file(other_path);
+    std::remove(other_path.c_str());
+    const std::string foreign_line = other_text.substr(other_text.find('\n') + 1);
+    EXPECT_EQ(refusal(header + foreign_line + whole.substr(header.size() + first_record.size())),
+              "checkpoint '" + path + "' is damaged: line 2 does not check: it was changed, or it comes from another "
+                                      "checkpoint");
+
+    // Forged lines whose check is right.
+    const std::string content = first_record.substr(0, first_record.find(" check="));
+    const std::vector<std::string> words = [&] {
+        std::vector<std::string> w;
+        std::istringstream in(content);
+        for (std::string word; in >> word;)
+            w.push_back(word);
+        return w;
+    }();
+    ASSERT_EQ(words.size(), 4u) << content;  // piece <index> <fingerprint> <k>:<low>:<high>
+    const std::string k = words[3].substr(0, words[3].find(':'));
+    const std::string other_k = k == "1" ? "2" : "1";
+    const std::string missing_index = std::to_string(pieces.size() - 1);
+    const struct {
+        std::string line;
+        std::string message;
+    } cases[] = {
+        {forged("piece " + missing_index), "line 2 is not the record of a piece"},
+        {forged("piece " + missing_index + " " + words[2]), "line 2, piece " + missing_index +
+                                                                ": the fingerprint is not that of this count's piece"},
+        {forged(words[0] + " " + words[1] + " " + words[2]), "line 2, piece " + words[1] + ": a record of this piece "
+                                                                                         "holds 1 term, this line 0"},
+        {forged(content + " " + words[3]), "holds 1 term, this line 2"},
+        {forged(words[0] + " " + words[1] + " " + words[2] + " " + other_k + words[3].substr(k.size())),
+         ": the piece adds to term " + k + ", not to term " + other_k},
+        {forged(words[0] + " " + words[1] + " " + words[2] + " " + k + ":0000000000000000:0000000000000001"),
+         ": it holds a value that the piece cannot have"},
+        {forged("piece 1 " + words[2] + " " + words[3]), "line 2, piece 1: the fingerprint is not"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = refusal(header + c.line + whole.substr(header.size() + first_record.size()));
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.line << message;
+        EXPECT_EQ(message.rfind("checkpoint '" + path + "' is damaged: line 2", 0), 0u) << message;
+    }
+    // The same piece twice.
+    EXPECT_NE(refusal(whole + first_record).find("piece " + words[1] + " is in it twice, on lines 2 and 5"),
+              std::string::npos);
+}
+
+// The split, and so a checkpoint, is the same on every machine and build
+// (compiler, flags, fused multiply-adds, operating system, architecture):
+// the file of one can be taken up by any other.
+TEST(CheckpointSplitTest, TheSplitHashIsTheSameEverywhere)
+{
+    const struct {
+        std::int64_t x;
+        std::size_t pieces;
+        std::uint64_t split;
+    } golden[] = {
+        {10'000'000'000, 17, 0x1be00b7f333ef14bull},
+        {1'000'000'000'000, 88, 0x2cbf087e3048bbb0ull},
+        {10'000'000'000'000'000, 5382, 0xfcd013119f634fd9ull},
+        {1'000'000'000'000'000'000, 5048, 0x8af9201b92ff7aadull},
+        {9'223'372'036'854'775'807, 4949, 0xaec3e7f0dcd5e74full},
+    };
+    for (const auto& g : golden) {
+        const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(g.x);
+        EXPECT_EQ(pieces.size(), g.pieces) << "x = " << g.x;
+        EXPECT_EQ(roughpi::tools::split_hash(pieces), g.split) << "x = " << g.x;
+    }
+}
+
+#if !defined(_WIN32)
+// Devices, pipes and folders are no checkpoints, nor is a file longer than
+// any checkpoint of the count: refused at once, nothing read without end.
+TEST_F(CheckpointTest, OnlyRegularFilesOfAFittingLengthAreTaken)
+{
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/full"})
+        EXPECT_THROW(checkpoint(device, x, pieces), checkpoint_refused) << device;
+    const std::string fifo = temp_path("fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(checkpoint(fifo, x, pieces), checkpoint_refused);
+    std::remove(fifo.c_str());
+    EXPECT_THROW(checkpoint(::testing::TempDir(), x, pieces), checkpoint_refused);
+
+    const std::string whole = file_with(1);
+    write_file(path, whole + std::string(pieces.size() * 100, '#'));
+    try {
+        checkpoint file(path, x, pieces);
+        ADD_FAILURE() << "an overlong file was taken";
+    } catch (const checkpoint_refused& refused) {
+        EXPECT_NE(std::string(refused.what()).find("is longer than any checkpoint of this count"), std::string::npos)
+            << refused.what();
+    }
+}
+
+TEST_F(CheckpointTest, OneCountAtATime)
+{
+    checkpoint first(path, x, pieces);
+    EXPECT_THROW(checkpoint(path, x, pieces), checkpoint_refused);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,18 @@
+// A count taken up from its checkpoint file.
+#pragma once
+
+#include <roughpi/tools/checkpoint.hpp>
+
+#include <cstdint>
+#include <functional>
+
+namespace roughpi::tools {
+
+// pi(x) from the pieces the file holds and those it lacks, which are counted
+// on `threads` threads (0: every CPU the process may use) and each recorded
+// as it is done; what was recorded reaches the disk about ten times a second.
+// progress, if set, gets the share of the whole count done, the file's
+// share included.
+std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress);
+
+}  // namespace roughpi::tools

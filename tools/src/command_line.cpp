@@ -1,0 +1,213 @@
+#include <roughpi/tools/command_line.hpp>
+
+#include <roughpi/tools/parse_count.hpp>
+#include <roughpi/tools/printable.hpp>
+
+#include <roughpi/parallel.hpp>
+#include <roughpi/prime_count.hpp>
+
+#include <charconv>
+
+namespace roughpi::tools {
+
+namespace {
+
+enum class arg_kind { number, time, threads, checkpoint, output, help, version, end_of_options, unknown_option };
+
+// True for what looks like an option rather than the value of one: '-' and
+// anything but a digit ("-5" is a negative number), or '-' alone.
+bool looks_like_option(std::string_view arg) { return arg.starts_with('-') && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9'); }
+
+// What one argument is. Anything after "--" is a number; before it, so is
+// "-" and anything starting with '-' and a digit ("-5" is a negative number,
+// reported as such, not an unknown option).
+arg_kind classify(std::string_view arg, bool options_ended)
+{
+    if (options_ended)
+        return arg_kind::number;
+    if (arg == "--")
+        return arg_kind::end_of_options;
+    if (arg.size() < 2 || arg[0] != '-' || (arg[1] >= '0' && arg[1] <= '9'))
+        return arg_kind::number;
+    if (arg == "--time")
+        return arg_kind::time;
+    if (arg == "-t" || arg == "--threads" || arg.starts_with("--threads="))
+        return arg_kind::threads;
+    if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
+        return arg_kind::checkpoint;
+    if (arg == "--output" || arg.starts_with("--output="))
+        return arg_kind::output;
+    if (arg == "-h" || arg == "--help")
+        return arg_kind::help;
+    if (arg == "--version")
+        return arg_kind::version;
+    return arg_kind::unknown_option;
+}
+
+// A thread count: a whole number from 1 to MAX_THREADS, plain decimal digits
+// (leading zeros are fine, as they are in X).
+bool parse_threads(std::string_view text, int& threads)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    int value = 0;
+    for (const char c : text) {
+        value = value * 10 + (c - '0');
+        if (value > MAX_THREADS)
+            return false;
+    }
+    if (value < 1)
+        return false;
+    threads = value;
+    return true;
+}
+
+// The file of --checkpoint or --output, as `option` (e.g. "--output") gives
+// it: from "--output=FILE" or the next argument. Records what is wrong with it
+// in line.errors and returns false; a next argument that looks like an option
+// is left to be read as one.
+bool take_file(command_line& line, std::string_view option, std::string_view arg, int argc,
+               const char* const* argv, int& i, std::string& file)
+{
+    std::string quoted = "'";
+    quoted.append(option).append("'");
+    if (!file.empty()) {
+        line.errors.push_back(quoted + " is given twice: it takes one file");
+        if (arg == option && i + 1 < argc && !looks_like_option(argv[i + 1]))
+            ++i;
+        return false;
+    }
+    std::string_view value;
+    if (arg.size() > option.size()) {
+        value = arg.substr(option.size() + 1);
+    } else if (i + 1 < argc && !looks_like_option(argv[i + 1])) {
+        value = argv[++i];
+    } else {
+        line.errors.push_back(quoted + " needs the name of a file");
+        return false;
+    }
+    if (value.empty() || value.starts_with('-')) {
+        line.errors.push_back(quoted + (value.empty() ? " needs the name of a file"
+                                                      : " needs the name of a file, not '" + printable(value) +
+                                                            "' (write ./" + printable(value) +
+                                                            " for a file whose name starts with '-')"));
+        return false;
+    }
+    file = value;
+    return true;
+}
+
+std::string max_threads_text() { return std::to_string(MAX_THREADS); }
+
+}  // namespace
+
+command_line parse_command_line(int argc, const char* const* argv)
+{
+    command_line line;
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        switch (classify(arg, options_ended)) {
+        case arg_kind::end_of_options:
+            options_ended = true;
+            break;
+        case arg_kind::help:  // the first of --help and --version wins
+            line.help = !line.version;
+            break;
+        case arg_kind::version:
+            line.version = !line.help;
+            break;
+        case arg_kind::time:
+            line.time = true;
+            break;
+        case arg_kind::threads: {
+            std::string_view value;
+            std::string option(arg);
+            if (arg.starts_with("--threads=")) {
+                value = arg.substr(10);
+                option = "--threads";
+            } else if (i + 1 < argc && !looks_like_option(argv[i + 1])) {
+                value = argv[++i];
+            } else {
+                line.errors.push_back("'" + option + "' needs a number of threads, from 1 to " +
+                                      max_threads_text());
+                break;
+            }
+            if (!parse_threads(value, line.threads))
+                line.errors.push_back(option + " '" + printable(value) +
+                                      "': the number of threads must be a whole number from 1 to " +
+                                      max_threads_text());
+            break;
+        }
+        case arg_kind::checkpoint:
+            take_file(line, "--checkpoint", arg, argc, argv, i, line.checkpoint);
+            break;
+        case arg_kind::output:
+            take_file(line, "--output", arg, argc, argv, i, line.output);
+            break;
+        case arg_kind::unknown_option:
+            line.errors.push_back("unknown option '" + printable(arg) + "'");
+            break;
+        case arg_kind::number: {
+            const parsed_count parsed = parse_count(arg);
+            if (parsed.status == parse_status::ok)
+                line.numbers.push_back(parsed.value);
+            else
+                line.errors.push_back(parse_error_message(printable(arg), parsed.status));
+            break;
+        }
+        }
+    }
+    if (line.help || line.version)
+        line.errors.clear();
+    else if (line.errors.empty() && line.numbers.empty())
+        line.errors.push_back("no number given");
+    else if (!line.checkpoint.empty() && line.numbers.size() > 1)
+        line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
+    return line;
+}
+
+std::string usage_line(std::string_view name)
+{
+    return "Usage: " + std::string(name) + " [--time] [--threads N] [--output FILE] X [X ...]\n"
+           "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
+}
+
+std::string help_text(std::string_view name, std::string_view threads_default)
+{
+    char largest[24];
+    const auto end = std::to_chars(largest, largest + sizeof(largest), MAX_SUPPORTED_X).ptr;
+    const std::string max_x(largest, end);
+    return usage_line(name) +
+           "\n"
+           "Prints pi(X), the number of primes p <= X, for each X, one line each.\n"
+           "\n"
+           "X is a whole number from 0 to " + max_x + ", written as\n"
+           "  1000             a plain integer\n"
+           "  1e15, 2.5e3      <digits>[.<digits>]e<digits>, if the value is whole\n"
+           "  10^15, 2^50      <base>^<exponent>\n"
+           "  2^59-1, 1e15+3   any of these followed by +<digits> or -<digits>\n"
+           "with an optional leading '+' and no spaces. Each part must fit in 64 bits.\n"
+           "\n"
+           "Options (anywhere among the numbers):\n"
+           "  --time             follow each count by its wall time:  455052511  (0.002 s)\n"
+           "  -t, --threads N    count on N threads, from 1 to " + max_threads_text() + "\n"
+           "                     (default: " + std::string(threads_default) + ")\n"
+           "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
+           "                     holds, so that a count that was stopped goes on from\n"
+           "                     where it was (one X only)\n"
+           "  --output FILE      write the counts to FILE instead of standard output, whole\n"
+           "                     and only when every count is done (the file is replaced)\n"
+           "  -h, --help         print this help and exit\n"
+           "  --version          print the version and exit\n"
+           "  --                 end of options: everything after it is a number\n"
+           "\n"
+           "All arguments are checked before the first count starts. If any is bad,\n"
+           "each bad one is reported on standard error, nothing is counted, and the\n"
+           "exit status is 2. When standard error is a terminal, counts from 10^12\n"
+           "up show their progress there, on one line that is erased when done.\n"
+           "SIGINT (Ctrl-C) and SIGTERM end the program with status 130 and 143;\n"
+           "with --checkpoint, the file then holds every piece finished so far.\n";
+}
+
+}  // namespace roughpi::tools

@@ -1,0 +1,154 @@
+#include <roughpi/tools/file_io.hpp>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#if defined(_WIN32)
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  ifndef NOMINMAX
+#    define NOMINMAX
+#  endif
+#  include <fcntl.h>
+#  include <io.h>
+#  include <process.h>
+#  include <sys/stat.h>
+#  include <sys/types.h>
+#  include <windows.h>
+#else
+#  include <fcntl.h>
+#  include <sys/file.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
+
+namespace roughpi::tools::file_io {
+
+std::string error_text() { return std::strerror(errno); }
+
+#if defined(_WIN32)
+
+bool names_other_than_regular(const std::string& path)
+{
+    struct _stat64 status;
+    return ::_stat64(path.c_str(), &status) == 0 && (status.st_mode & _S_IFMT) != _S_IFREG;
+}
+bool is_regular(int fd)
+{
+    struct _stat64 status;
+    return ::_fstat64(fd, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFREG;
+}
+int open_or_create(const std::string& path)
+{
+    return ::_open(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+void make_blocking(int) {}
+int create_new(const std::string& path)
+{
+    return ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+bool lock_for_this_process(int) { return true; }
+long long read_some(int fd, char* buffer, std::size_t size)
+{
+    return ::_read(fd, buffer, static_cast<unsigned>(size));
+}
+static long long write_some(int fd, const char* data, std::size_t size)
+{
+    return ::_write(fd, data, static_cast<unsigned>(size));
+}
+bool sync(int fd) { return ::_commit(fd) == 0; }
+bool truncate_to(int fd, std::size_t length)
+{
+    return ::_chsize_s(fd, static_cast<__int64>(length)) == 0 && ::_lseeki64(fd, 0, SEEK_END) >= 0;
+}
+bool close(int fd) { return ::_close(fd) == 0; }
+bool rename_over(const std::string& from, const std::string& to)
+{
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+        return true;
+    errno = EACCES;
+    return false;
+}
+int process_id() { return _getpid(); }
+
+#else
+
+bool names_other_than_regular(const std::string& path)
+{
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+bool is_regular(int fd)
+{
+    struct stat status;
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+int open_or_create(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+}
+void make_blocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
+int create_new(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }
+bool lock_for_this_process(int fd)
+{
+    // A count that was just stopped may take a moment to let go of the file
+    // (a job's processes end one after another): wait for it, a little.
+    for (int tries = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++tries) {
+        if (errno != EWOULDBLOCK || tries == 60)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+long long read_some(int fd, char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+static long long write_some(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
+bool sync(int fd) { return ::fsync(fd) == 0; }
+bool truncate_to(int fd, std::size_t length)
+{
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0 && ::lseek(fd, 0, SEEK_END) >= 0;
+}
+bool close(int fd) { return ::close(fd) == 0; }
+bool rename_over(const std::string& from, const std::string& to)
+{
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    // The rename itself reaches the disk with the folder that holds the file.
+    const std::size_t slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+int process_id() { return static_cast<int>(::getpid()); }
+
+#endif
+
+bool write_all(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const long long written = write_some(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace roughpi::tools::file_io

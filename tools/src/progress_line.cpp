@@ -1,0 +1,132 @@
+#include <roughpi/tools/progress_line.hpp>
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  ifndef NOMINMAX
+#    define NOMINMAX
+#  endif
+#  include <io.h>
+#  include <windows.h>
+#else
+#  include <unistd.h>
+#endif
+
+namespace roughpi::tools {
+
+namespace {
+
+// The width of the line on the terminal, 0 when none is shown: read by the
+// signal handler, which erases it.
+volatile std::sig_atomic_t shown_width = 0;
+
+// What erases a line of up to 62 characters: a carriage return, spaces, and
+// a carriage return.
+char eraser[66];
+
+void write_stderr(const char* text, std::size_t length)
+{
+#if defined(_WIN32)
+    _write(2, text, static_cast<unsigned>(length));
+#else
+    while (length > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, text, length);
+        if (written <= 0)
+            return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+#endif
+}
+
+void erase_shown()
+{
+    const int width = shown_width;
+    if (width <= 0)
+        return;
+    eraser[0] = '\r';
+    std::memset(eraser + 1, ' ', static_cast<std::size_t>(width));
+    eraser[width + 1] = '\r';
+    write_stderr(eraser, static_cast<std::size_t>(width) + 2);
+    shown_width = 0;
+}
+
+extern "C" void end_on_signal(int signal_number)
+{
+    // Only async-signal-safe calls: write, and _Exit.
+    erase_shown();
+    std::_Exit(128 + signal_number);
+}
+
+}  // namespace
+
+void progress_line::show(double done)
+{
+    if (!(done >= 0.0))  // also NaN
+        done = 0.0;
+    const int permille = done >= 1.0 ? 1000 : static_cast<int>(done * 1000.0);
+    if (permille == shown_)
+        return;
+    shown_ = permille;
+    char number[24];
+    *std::to_chars(number, number + sizeof(number) - 1, x_).ptr = '\0';
+    char line[64];
+    const int length = std::snprintf(line, sizeof(line), "\rpi(%s): %d.%d%%", number, permille / 10, permille % 10);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof(line))
+        return;
+    // The width first, so that a signal in between erases at least the new line.
+    if (length - 1 > shown_width)
+        shown_width = length - 1;
+    write_stderr(line, static_cast<std::size_t>(length));
+}
+
+void progress_line::erase()
+{
+    erase_shown();
+    shown_ = -1;
+}
+
+count_progress::count_progress(std::int64_t x, bool shown)
+{
+    if (shown && x >= PROGRESS_FROM)
+        line_.emplace(x);
+}
+
+void count_progress::start()
+{
+    if (line_)
+        line_->show(0.0);
+}
+
+std::function<void(double)> count_progress::callback()
+{
+    if (!line_)
+        return {};
+    return [this](double done) { line_->show(done); };
+}
+
+void end_on_interrupt()
+{
+    std::signal(SIGINT, end_on_signal);
+    std::signal(SIGTERM, end_on_signal);
+}
+
+bool stderr_is_terminal()
+{
+#if defined(_WIN32)
+    // _isatty is also true of the NUL device; only a console has a console mode.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace roughpi::tools

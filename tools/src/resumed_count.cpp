@@ -1,0 +1,27 @@
+#include <roughpi/tools/resumed_count.hpp>
+
+#include <roughpi/parallel.hpp>
+
+namespace roughpi::tools {
+
+std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress)
+{
+    const double held = file.share_held();
+    if (progress)
+        progress(held);
+    parallel_options options;
+    options.threads = threads;
+    options.piece_done = [&](std::size_t index, const prime_count_sums& piece_sums) { file.record(index, piece_sums); };
+    // Called about ten times a second, and at the end.
+    options.progress = [&](double done) {
+        file.flush();
+        if (progress)
+            progress(held + (1.0 - held) * done);
+    };
+    prime_count_sums sums = file.sums();
+    sums += count_pieces_parallel(file.pieces(), file.missing(), options);
+    file.flush();
+    return prime_count_from_sums(sums);
+}
+
+}  // namespace roughpi::tools
