@@ -3,7 +3,8 @@
 #
 #   cmake --install build --prefix P
 #
-# installs the program roughpi and its man page, the libraries roughpi and
+# installs the program roughpi and its man page (and roughpi-mpi with its
+# own, when it is built), the libraries roughpi and
 # roughpi_parallel (static, or shared with -DBUILD_SHARED_LIBS=ON), the
 # headers, the CMake package (find_package(roughpi) gives roughpi::roughpi,
 # roughpi::core and roughpi::parallel) and roughpi.pc for pkg-config.
@@ -28,6 +29,12 @@ if(BUILD_SHARED_LIBS AND NOT WIN32)
 endif()
 
 install(TARGETS roughpi RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET roughpi-mpi)
+  if(BUILD_SHARED_LIBS AND NOT WIN32)
+    set_target_properties(roughpi-mpi PROPERTIES INSTALL_RPATH "${origin}/${bin_to_lib}")
+  endif()
+  install(TARGETS roughpi-mpi RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 install(TARGETS roughpi_core roughpi_parallel roughpi_all
   EXPORT roughpiTargets
@@ -35,9 +42,9 @@ install(TARGETS roughpi_core roughpi_parallel roughpi_all
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
-# The public headers: roughpi.h at the top, the C++ headers under roughpi/,
-# with the version.hpp this build configured.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/core/include/
+# The public headers of both libraries, in one tree: roughpi.h at the top,
+# the rest under roughpi/, with the version.hpp this build configured.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/core/include/ ${PROJECT_SOURCE_DIR}/parallel/include/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
 install(FILES ${PROJECT_BINARY_DIR}/core/include/roughpi/version.hpp
@@ -96,9 +103,13 @@ install(CODE "
 ")
 install(FILES ${PROJECT_BINARY_DIR}/roughpi.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-# The man page.
+# The manual pages.
 configure_file(${PROJECT_SOURCE_DIR}/cli/roughpi.1.in ${PROJECT_BINARY_DIR}/cli/roughpi.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/cli/roughpi.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET roughpi-mpi)
+  configure_file(${PROJECT_SOURCE_DIR}/mpi/roughpi-mpi.1.in ${PROJECT_BINARY_DIR}/mpi/roughpi-mpi.1 @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/mpi/roughpi-mpi.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # Packages: cpack -G DEB (or TGZ, ...). One package holds the program, the
 # libraries and the headers.
@@ -106,7 +117,7 @@ set(CPACK_PACKAGE_NAME roughpi)
 set(CPACK_PACKAGE_VENDOR "roughpi")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "prime counting pi(x) with almost no memory")
 set(CPACK_PACKAGE_DESCRIPTION
-    "roughpi counts the primes up to x, pi(x), for 0 <= x <= 10^18, without a sieve: from two fixed wheel tables of about 64 KB and a few kilobytes of stack, whatever x is. The package holds the command-line program roughpi, the C++ and C libraries, their headers, a CMake package and a pkg-config file.")
+    "roughpi counts the primes up to x, pi(x), for every x up to 2^63 - 1, without a sieve: from two fixed wheel tables of about 64 KB and a few kilobytes of stack, whatever x is. The package holds the command-line program roughpi, the C++ and C libraries, their headers, a CMake package and a pkg-config file.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "roughpi developers" CACHE STRING "The packages' contact (the .deb's Maintainer)")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
