@@ -6,6 +6,7 @@
 // installed, not part of the interface).
 #pragma once
 
+#include <roughpi/error.hpp>
 #include <roughpi/export.hpp>
 
 #include <cstdint>
@@ -23,7 +24,7 @@ ROUGHPI_API void roughpi_internal_set_last_error(const char* message) noexcept;
 namespace roughpi::detail {
 
 // count()'s value with the error text cleared, or -1 with the text of what
-// it threw.
+// it threw (-2 when the count was cancelled).
 template <typename Count>
 std::int64_t c_api_call(Count&& count) noexcept
 {
@@ -31,6 +32,9 @@ std::int64_t c_api_call(Count&& count) noexcept
         const std::int64_t value = count();
         roughpi_internal_set_last_error(nullptr);
         return value;
+    } catch (const roughpi::cancelled& stopped) {
+        roughpi_internal_set_last_error(stopped.what());
+        return -2;
     } catch (const std::exception& error) {
         roughpi_internal_set_last_error(error.what());
     } catch (...) {

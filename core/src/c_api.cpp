@@ -5,6 +5,7 @@
 #include "c_api_call.hpp"
 
 #include <roughpi/core.h>
+#include <roughpi/estimates.hpp>
 #include <roughpi/prime_count.hpp>
 #include <roughpi/version.hpp>
 
@@ -50,6 +51,26 @@ void roughpi_internal_set_last_error(const char* message) noexcept
 int64_t roughpi_pi(int64_t x) noexcept
 {
     return roughpi::detail::c_api_call([&] { return roughpi::prime_count(x); });
+}
+
+int64_t roughpi_li(int64_t x) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::li(x); });
+}
+
+int64_t roughpi_li_inverse(int64_t y) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::li_inverse(y); });
+}
+
+int64_t roughpi_riemann_r(int64_t x) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::riemann_r(x); });
+}
+
+int64_t roughpi_riemann_r_inverse(int64_t y) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::riemann_r_inverse(y); });
 }
 
 int64_t roughpi_max_x(void) noexcept { return roughpi::MAX_SUPPORTED_X; }

@@ -7,4 +7,7 @@ namespace roughpi {
 input_error::~input_error() = default;
 internal_error::~internal_error() = default;
 
+cancelled::cancelled() : std::runtime_error("roughpi: the count was cancelled") {}
+cancelled::~cancelled() = default;
+
 }  // namespace roughpi

@@ -31,4 +31,13 @@ public:
     ~internal_error() override;
 };
 
+// Thrown by a count that was asked to stop (through the std::stop_token of
+// its options) before it finished: not an error of the input, and no number.
+// The message is "roughpi: the count was cancelled".
+class ROUGHPI_API cancelled : public std::runtime_error {
+public:
+    cancelled();
+    ~cancelled() override;
+};
+
 }  // namespace roughpi

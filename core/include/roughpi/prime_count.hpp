@@ -26,6 +26,10 @@ namespace roughpi {
 // holds. Every root, bound and sum on the way is exact up to here.
 inline constexpr std::int64_t MAX_SUPPORTED_X = std::numeric_limits<std::int64_t>::max();  // 2^63 - 1
 
+// pi(MAX_SUPPORTED_X): the number of primes up to 2^63 - 1, the largest of
+// which, 2^63 - 25, is the n-th prime for this n (nth_prime.hpp).
+inline constexpr std::int64_t MAX_PRIME_INDEX = 216'289'611'853'439'384;
+
 // Fills the two wheel tables that every count reads. Counting does this by
 // itself on first use (once, safely from any number of threads), so calling it
 // is optional: it is there to take the cost out of a first timed count, or to

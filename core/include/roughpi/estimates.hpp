@@ -1,0 +1,38 @@
+// Analytic estimates of pi(x) and their inverses: the logarithmic integral
+// li(x) and Riemann's R(x). They are estimates, not counts: li(x) runs above
+// pi(x) by about sqrt(x)/ln(x), R(x) is nearer but off either way. Each takes
+// microseconds, in long double, and returns the value rounded down to an
+// integer, as other prime counters' estimates do.
+#pragma once
+
+#include <roughpi/export.hpp>
+
+#include <cstdint>
+
+namespace roughpi {
+
+// li(x) = integral from 0 to x of dt / ln t (the principal value; not the
+// offset Li(x) = li(x) - li(2), which is about li(x) - 1.045), for
+// 2 <= x <= 2^63 - 1; input_error outside.
+ROUGHPI_API std::int64_t li(std::int64_t x);
+
+// The x with li(x) = y, for 2 <= y <= li(2^63 - 1) = 216289611941014692 (so
+// that the result fits); input_error outside, with the range.
+ROUGHPI_API std::int64_t li_inverse(std::int64_t y);
+
+// Riemann's R(x) = sum_{n>=1} mu(n)/n li(x^(1/n)), for 2 <= x <= 2^63 - 1;
+// input_error outside.
+ROUGHPI_API std::int64_t riemann_r(std::int64_t x);
+
+// The x with R(x) = y, for 2 <= y <= R(2^63 - 1) = 216289611867888729;
+// input_error outside, with the range.
+ROUGHPI_API std::int64_t riemann_r_inverse(std::int64_t y);
+
+// The estimate of the n-th prime that nth_prime starts from: R^-1(n), worked
+// out in double precision with the basic operations and roots.hpp's
+// logarithm alone, so that it is the same on every machine and build (and
+// with it the count that nth_prime checkpoints). For 1 <= n <=
+// 216289611853439384, pi(2^63 - 1); input_error outside. At most 2^63 - 1.
+ROUGHPI_API std::int64_t nth_prime_estimate(std::int64_t n);
+
+}  // namespace roughpi
