@@ -1,13 +1,76 @@
-// roughpi_pi_threads, the part of the C interface (roughpi/parallel.h) that
-// starts threads. Errors, including failures to start a thread or to
-// allocate the list of pieces, become -1 and the text that
-// roughpi_last_error() returns.
+// The part of the C interface (roughpi/parallel.h) that starts threads.
+// Errors, including failures to start a thread or to allocate the list of
+// pieces, become -1 and the text that roughpi_last_error() returns; a
+// cancelled count becomes ROUGHPI_CANCELLED.
 #include "c_api_call.hpp"
 
+#include <roughpi/nth_prime.hpp>
 #include <roughpi/parallel.h>
 #include <roughpi/parallel.hpp>
 
-extern "C" int64_t roughpi_pi_threads(int64_t x, int threads) noexcept
+#include <stop_token>
+
+namespace {
+
+// Options that stop the count when *cancel becomes non-zero: the progress,
+// which the count calls about ten times a second on the calling thread,
+// looks at it.
+struct cancellable_options {
+    std::stop_source source;
+    roughpi::parallel_options options;
+
+    cancellable_options(int threads, const volatile int* cancel)
+    {
+        options.threads = threads;
+        if (cancel == nullptr)
+            return;
+        options.stop = source.get_token();
+        options.progress = [this, cancel](double) {
+            if (*cancel != 0)
+                source.request_stop();
+        };
+        if (*cancel != 0)
+            source.request_stop();
+    }
+};
+
+}  // namespace
+
+extern "C" {
+
+int64_t roughpi_pi_threads(int64_t x, int threads) noexcept
 {
     return roughpi::detail::c_api_call([&] { return roughpi::prime_count_parallel(x, threads); });
 }
+
+int64_t roughpi_nth_prime(int64_t n) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::nth_prime(n); });
+}
+
+int64_t roughpi_nth_prime_threads(int64_t n, int threads) noexcept
+{
+    return roughpi::detail::c_api_call([&] {
+        roughpi::parallel_options options;
+        options.threads = threads;
+        return roughpi::nth_prime_parallel(n, options);
+    });
+}
+
+int64_t roughpi_pi_cancellable(int64_t x, int threads, const volatile int* cancel) noexcept
+{
+    return roughpi::detail::c_api_call([&] {
+        const cancellable_options o(threads, cancel);
+        return roughpi::prime_count_parallel(x, o.options);
+    });
+}
+
+int64_t roughpi_nth_prime_cancellable(int64_t n, int threads, const volatile int* cancel) noexcept
+{
+    return roughpi::detail::c_api_call([&] {
+        const cancellable_options o(threads, cancel);
+        return roughpi::nth_prime_parallel(n, o.options);
+    });
+}
+
+}  // extern "C"

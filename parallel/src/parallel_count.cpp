@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stop_token>
 #include <string>
 
 namespace roughpi {
@@ -61,6 +62,10 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
         return true;
     });
 
+    // A stop request lets the workers take no further piece: they finish
+    // those in hand, and the loop below ends.
+    const std::stop_callback stop_workers(options.stop, [&pool] { pool.stop(); });
+
     // The calling thread reports the finished pieces as they come, and the
     // progress every PROGRESS_EVERY.
     std::vector<detail::finished_piece> finished;
@@ -85,6 +90,8 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
         throw;
     }
     prime_count_sums sums = pool.join();
+    if (options.stop.stop_requested())
+        throw cancelled();
     if (options.progress)
         options.progress(1.0);
     return sums;
@@ -93,7 +100,12 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
 std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& options)
 {
     const int threads = detail::resolve_threads(options.threads);
-    if (x < PARALLEL_FROM || (threads == 1 && !options.progress && !options.piece_done)) {
+    if (options.stop.stop_requested())
+        throw cancelled();
+    // A count that takes milliseconds, or one on this thread that nobody
+    // watches or may stop, runs whole; the rest goes piece by piece.
+    if (x < PARALLEL_FROM ||
+        (threads == 1 && !options.progress && !options.piece_done && !options.stop.stop_possible())) {
         const std::int64_t pi = prime_count(x);
         if (options.progress)
             options.progress(1.0);

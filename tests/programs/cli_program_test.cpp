@@ -193,6 +193,59 @@ TEST(CliProgramTest, OutputGoesWholeToItsFile)
     std::remove(file.c_str());
 }
 
+// --nth and the estimates: one answer a line; with --checkpoint, --nth keeps
+// its count, and a second run answers from the file.
+TEST(CliProgramTest, NthPrimesAndEstimates)
+{
+    const outcome nth = run({"--nth", "1", "2", "6", "7", "1e6", "1e12"});
+    EXPECT_EQ(nth.status, 0) << nth.err;
+    EXPECT_EQ(nth.out, "2\n3\n13\n17\n15485863\n29996224275833\n");
+    const struct {
+        const char* option;
+        const char* value;
+    } estimates[] = {{"--li", "455055614\n"},
+                     {"--riemann-r", "455050683\n"},
+                     {"--li-inverse", "252097160014\n"},
+                     {"--riemann-r-inverse", "252097715776\n"}};
+    for (const auto& e : estimates) {
+        const outcome r = run({e.option, "1e10"});
+        EXPECT_EQ(r.status, 0) << e.option << " " << r.err;
+        EXPECT_EQ(r.out, e.value) << e.option;
+    }
+    const std::string file = roughpi::testing::temp_path("nth.txt");
+    std::remove(file.c_str());
+    for (int run_number = 0; run_number < 2; ++run_number) {
+        const outcome r = run({"--nth", "--checkpoint", file, "1e12"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "29996224275833\n");
+    }
+    EXPECT_EQ(read_file(file).rfind("roughpi-checkpoint 2 roughpi=" + std::string(ROUGHPI_VERSION) + " x=29996225393465 ",
+                                    0),
+              0u);
+    std::remove(file.c_str());
+
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"--nth", "0"}, "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
+        {{"--nth", "216289611853439385"}, "roughpi: --nth '216289611853439385': n must be from 1 to 216289611853439384 "
+                                          "(the number of primes up to 2^63 - 1)"},
+        {{"--li", "1"}, "roughpi: --li '1': x must be from 2 to 9223372036854775807"},
+        {{"--riemann-r-inverse", "2^62"}, "roughpi: --riemann-r-inverse '4611686018427387904': y must be from 2 to "
+                                          "216289611867888729, so that the x with R(x) = y stays below 2^63"},
+        {{"--nth", "--li", "5"}, "roughpi: '--nth' and '--li' ask for different things: give one of them"},
+        {{"--li", "--checkpoint", file, "5"}, "roughpi: --checkpoint keeps a count, and --li is an estimate, which "
+                                              "takes no time: give one of them"},
+    };
+    for (const auto& c : bad) {
+        const outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+    }
+}
+
 TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)
 {
     const outcome r = run({"12\x1b[2J", "--bad\a", "7\t"});

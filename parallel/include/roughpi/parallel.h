@@ -18,6 +18,28 @@ extern "C" {
  * cannot be started. */
 ROUGHPI_PARALLEL_API int64_t roughpi_pi_threads(int64_t x, int threads) ROUGHPI_C_NOEXCEPT;
 
+/* p_n, the n-th prime (p_1 = 2), for 1 <= n <= 216289611853439384, the
+ * number of primes up to 2^63 - 1 (see <roughpi/nth_prime.hpp>): on the
+ * calling thread, or on `threads` threads as roughpi_pi_threads counts. -1
+ * and the reason in roughpi_last_error() for n outside that range or a
+ * thread count out of range. */
+ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime(int64_t n) ROUGHPI_C_NOEXCEPT;
+ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_threads(int64_t n, int threads) ROUGHPI_C_NOEXCEPT;
+
+/* The value a count returns when it was cancelled. */
+#define ROUGHPI_CANCELLED (-2)
+
+/* roughpi_pi_threads and roughpi_nth_prime_threads that can be stopped:
+ * when *cancel becomes non-zero (set from any thread, or from a signal
+ * handler), the count stops within about a second (the workers finish the
+ * pieces in hand; it looks at *cancel about ten times a second) and returns
+ * ROUGHPI_CANCELLED, with "roughpi: the count was cancelled" in
+ * roughpi_last_error(). cancel may be null: then nothing stops it. */
+ROUGHPI_PARALLEL_API int64_t roughpi_pi_cancellable(int64_t x, int threads,
+                                                    const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
+ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_cancellable(int64_t n, int threads,
+                                                           const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,10 @@
 // piece first; each keeps sums of its own, and those are added when all are
 // done. The counting shares nothing between threads but the read-only wheel
 // tables. The result is identical to prime_count(x) for every thread count.
+//
+// A caller that embeds the library (a GUI, a notebook) shows a long count's
+// progress with options.progress, saves its pieces with options.piece_done,
+// and stops it with options.stop; see doc/embedding.md.
 #pragma once
 
 #include <roughpi/parallel_export.hpp>
@@ -15,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <stop_token>
 #include <vector>
 
 namespace roughpi {
@@ -45,10 +50,16 @@ struct parallel_options {
     // goes. When it throws, the workers stop after their current pieces and
     // the exception reaches the caller.
     std::function<void(std::size_t index, const prime_count_sums& piece_sums)> piece_done;
+    // If it can be stopped, the count stops when stop is requested: the
+    // workers finish the pieces in hand (a fraction of a second at 10^18) and
+    // the call throws roughpi::cancelled, with no number. With a token that
+    // can be stopped a count always goes piece by piece, also on one thread.
+    std::stop_token stop;
 };
 
 // pi(x) on options.threads threads (every CPU it may use by default). Throws
-// input_error for a thread count outside [0, MAX_THREADS].
+// input_error for a thread count outside [0, MAX_THREADS], cancelled when
+// options.stop is requested.
 // Memory: the list of pieces (a few thousand pieces of 80 bytes) and each
 // worker's stack and sums; the counting itself allocates nothing.
 ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, int threads = 0);
@@ -57,7 +68,8 @@ ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, const par
 // The pieces pieces[i], i in `todo`, of one count, on options.threads
 // threads, largest estimated first; returns their sums. progress reports the
 // share of those pieces' work. Throws input_error when an index is out of
-// range or given twice, or as prime_count_add_piece does.
+// range or given twice, or as prime_count_add_piece does; cancelled when
+// options.stop is requested.
 ROUGHPI_PARALLEL_API prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces,
                                                             std::span<const std::size_t> todo,
                                                             const parallel_options& options = {});
