@@ -1,11 +1,12 @@
 // roughpi: prints pi(x), the number of primes p <= x, for each x on the
-// command line. `roughpi --help` tells the rest.
+// command line; or the n-th prime, or an estimate. `roughpi --help` tells the
+// rest.
 //
 // Every argument is checked before the first count starts, so that a typo in
 // the last argument neither wastes a long count nor leaves half the answers
 // printed. The counts run on every CPU the process may use unless told
-// otherwise, and with --checkpoint a count survives being stopped (see
-// roughpi/tools/checkpoint.hpp).
+// otherwise, with --checkpoint a count survives being stopped (see
+// roughpi/tools/checkpoint.hpp), and SIGINT or SIGTERM stop it cleanly.
 
 #include <roughpi/tools/checkpoint.hpp>
 #include <roughpi/tools/command_line.hpp>
@@ -14,6 +15,7 @@
 #include <roughpi/tools/output_file.hpp>
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/resumed_count.hpp>
+#include <roughpi/tools/signals.hpp>
 
 #include <roughpi/roughpi.hpp>
 
@@ -30,25 +32,83 @@ using namespace roughpi::tools;
 
 constexpr const char* PROGRAM = "roughpi";
 
-// pi(x) on `threads` threads, with a progress line when it is shown.
-std::int64_t count(std::int64_t x, int threads, bool show_progress)
+// How one number of the command line is answered.
+struct count_setup {
+    int threads = 0;
+    std::string checkpoint;  // empty: none
+    bool show_progress = false;
+    std::stop_token stop;
+};
+
+// pi(x), with a progress line when it is shown.
+std::int64_t count(std::int64_t x, const count_setup& setup)
 {
-    count_progress progress(x, show_progress);
+    count_progress progress(x, setup.show_progress);
     progress.start();
     roughpi::parallel_options options;
-    options.threads = threads;
+    options.threads = setup.threads;
     options.progress = progress.callback();
+    options.stop = setup.stop;
     return roughpi::prime_count_parallel(x, options);
 }
 
 // pi(x) with its pieces saved to a checkpoint file as they are done, and the
-// pieces the file holds already taken from it.
-std::int64_t count_with_checkpoint(std::int64_t x, int threads, const std::string& path, bool show_progress)
+// pieces the file holds already taken from it. progress gets the share of
+// the count.
+std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, const std::function<void(double)>& progress)
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x);
-    checkpoint file(path, x, pieces);
-    count_progress progress(x, show_progress);
-    return count_the_rest(file, threads, progress.callback());
+    checkpoint file(setup.checkpoint, x, pieces);
+    return count_the_rest(file, setup.threads, progress, setup.stop);
+}
+
+// p_n: the count at the estimate (kept in the checkpoint file when there is
+// one), then the sieve from there.
+std::int64_t nth(std::int64_t n, const count_setup& setup)
+{
+    const std::int64_t estimate = roughpi::nth_prime_estimate(n);
+    count_progress progress("nth", n, estimate, setup.show_progress);
+    progress.start();
+    roughpi::parallel_options options;
+    options.threads = setup.threads;
+    options.progress = progress.callback();
+    options.stop = setup.stop;
+    if (setup.checkpoint.empty())
+        return roughpi::nth_prime_parallel(n, options);
+    // The count is nearly all of the time; the sieve is short.
+    constexpr double count_share = 0.95;
+    const std::function<void(double)> show = options.progress;
+    const std::int64_t pi = count_with_checkpoint(estimate, setup, [&](double share) {
+        if (show)
+            show(count_share * share);
+    });
+    if (show)
+        options.progress = [&](double share) { show(count_share + (1 - count_share) * share); };
+    return roughpi::nth_prime_from_count(n, estimate, pi, options);
+}
+
+std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
+{
+    switch (kind) {
+    case count_kind::pi:
+        if (setup.checkpoint.empty())
+            return count(x, setup);
+        {
+            count_progress progress(x, setup.show_progress);
+            return count_with_checkpoint(x, setup, progress.callback());
+        }
+    case count_kind::nth:
+        return nth(x, setup);
+    case count_kind::li:
+        return roughpi::li(x);
+    case count_kind::li_inverse:
+        return roughpi::li_inverse(x);
+    case count_kind::riemann_r:
+        return roughpi::riemann_r(x);
+    case count_kind::riemann_r_inverse:
+        return roughpi::riemann_r_inverse(x);
+    }
+    return 0;
 }
 
 int run(int argc, char** argv)
@@ -73,23 +133,25 @@ int run(int argc, char** argv)
     }
     std::string results;  // for the output file, which is written whole
 
-    const bool show_progress = stderr_is_terminal();
-    end_on_interrupt();
+    const stop_on_interrupt interrupt;
+    count_setup setup;
+    setup.threads = line.threads;
+    setup.checkpoint = line.checkpoint;
+    setup.show_progress = stderr_is_terminal();
+    setup.stop = interrupt.token();
     for (const std::int64_t x : line.numbers) {
         const auto start = std::chrono::steady_clock::now();
-        std::int64_t pi = 0;
-        if (line.checkpoint.empty()) {
-            pi = count(x, line.threads, show_progress);
-        } else {
-            try {
-                pi = count_with_checkpoint(x, line.threads, line.checkpoint, show_progress);
-            } catch (const checkpoint_refused& refused) {
-                report_error(PROGRAM, refused.what());
-                return EXIT_USAGE;
-            }
+        std::int64_t value = 0;
+        try {
+            value = answer(line.kind, x, setup);
+        } catch (const checkpoint_refused& refused) {
+            report_error(PROGRAM, refused.what());
+            return EXIT_USAGE;
+        } catch (const roughpi::cancelled&) {
+            return 128 + interrupt.signal();
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        const std::string result = count_line(pi, line.time, elapsed.count());
+        const std::string result = count_line(value, line.time, elapsed.count());
         if (output) {
             results += result;
         } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done

@@ -16,6 +16,7 @@
 #include <roughpi/tools/exit_status.hpp>
 #include <roughpi/tools/output_file.hpp>
 #include <roughpi/tools/progress_line.hpp>
+#include <roughpi/tools/signals.hpp>
 
 #include <roughpi/roughpi.hpp>
 
@@ -81,15 +82,17 @@ int run(mpi_session& session, int argc, char** argv)
             report_error(PROGRAM, "the ranks were not all given the same arguments");
         return EXIT_USAGE;
     }
-    const command_line line = parse_command_line(argc, argv);
+    command_line line = parse_command_line(argc, argv);
+    if (line.kind != count_kind::pi && !line.help && !line.version)
+        line.errors.push_back(std::string(kind_option(line.kind)) + " is roughpi's: roughpi-mpi counts pi(x) alone");
     if (line.help)
-        return !leader || write_stdout(help_text(PROGRAM, THREADS_DEFAULT) + MPI_HELP) ? EXIT_OK : EXIT_FAILED;
+        return !leader || write_stdout(help_text(PROGRAM, THREADS_DEFAULT, false) + MPI_HELP) ? EXIT_OK : EXIT_FAILED;
     if (line.version)
         return !leader || write_stdout(std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK
                                                                                                : EXIT_FAILED;
     if (!line.errors.empty()) {
         if (leader)
-            report_usage_errors(PROGRAM, line.errors);
+            report_usage_errors(PROGRAM, line.errors, false);
         return EXIT_USAGE;
     }
 

@@ -3,8 +3,12 @@
 #include <roughpi/tools/parse_count.hpp>
 #include <roughpi/tools/printable.hpp>
 
+#include <roughpi/estimates.hpp>
 #include <roughpi/parallel.hpp>
 #include <roughpi/prime_count.hpp>
+
+#include <algorithm>
+#include <iterator>
 
 #include <charconv>
 
@@ -12,7 +16,10 @@ namespace roughpi::tools {
 
 namespace {
 
-enum class arg_kind { number, time, threads, checkpoint, output, help, version, end_of_options, unknown_option };
+enum class arg_kind { number, time, threads, checkpoint, output, kind, help, version, end_of_options, unknown_option };
+
+constexpr count_kind other_kinds[] = {count_kind::nth, count_kind::li, count_kind::li_inverse, count_kind::riemann_r,
+                                      count_kind::riemann_r_inverse};
 
 // True for what looks like an option rather than the value of one: '-' and
 // anything but a digit ("-5" is a negative number), or '-' alone.
@@ -37,6 +44,9 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::checkpoint;
     if (arg == "--output" || arg.starts_with("--output="))
         return arg_kind::output;
+    for (const count_kind kind : other_kinds)
+        if (arg == kind_option(kind))
+            return arg_kind::kind;
     if (arg == "-h" || arg == "--help")
         return arg_kind::help;
     if (arg == "--version")
@@ -99,7 +109,53 @@ bool take_file(command_line& line, std::string_view option, std::string_view arg
 
 std::string max_threads_text() { return std::to_string(MAX_THREADS); }
 
+// The range of the numbers of a kind, [least, largest]: what they are
+// called, and why the range ends where it does.
+struct number_range {
+    std::int64_t least;
+    std::int64_t largest;
+    const char* name;
+    const char* why;
+};
+
+number_range range_of(count_kind kind)
+{
+    switch (kind) {
+    case count_kind::pi:
+        break;
+    case count_kind::nth:
+        return {1, MAX_PRIME_INDEX, "n", " (the number of primes up to 2^63 - 1)"};
+    case count_kind::li:
+    case count_kind::riemann_r:
+        return {2, MAX_SUPPORTED_X, "x", ""};
+    case count_kind::li_inverse:
+        return {2, li(MAX_SUPPORTED_X), "y", ", so that the x with li(x) = y stays below 2^63"};
+    case count_kind::riemann_r_inverse:
+        return {2, riemann_r(MAX_SUPPORTED_X), "y", ", so that the x with R(x) = y stays below 2^63"};
+    }
+    return {0, MAX_SUPPORTED_X, "X", ""};
+}
+
 }  // namespace
+
+const char* kind_option(count_kind kind)
+{
+    switch (kind) {
+    case count_kind::pi:
+        return "";
+    case count_kind::nth:
+        return "--nth";
+    case count_kind::li:
+        return "--li";
+    case count_kind::li_inverse:
+        return "--li-inverse";
+    case count_kind::riemann_r:
+        return "--riemann-r";
+    case count_kind::riemann_r_inverse:
+        return "--riemann-r-inverse";
+    }
+    return "";
+}
 
 command_line parse_command_line(int argc, const char* const* argv)
 {
@@ -145,6 +201,16 @@ command_line parse_command_line(int argc, const char* const* argv)
         case arg_kind::output:
             take_file(line, "--output", arg, argc, argv, i, line.output);
             break;
+        case arg_kind::kind: {
+            const auto kind = *std::find_if(std::begin(other_kinds), std::end(other_kinds),
+                                            [&](count_kind k) { return arg == kind_option(k); });
+            if (line.kind != count_kind::pi && line.kind != kind)
+                line.errors.push_back(std::string("'") + kind_option(line.kind) + "' and '" + kind_option(kind) +
+                                      "' ask for different things: give one of them");
+            else
+                line.kind = kind;
+            break;
+        }
         case arg_kind::unknown_option:
             line.errors.push_back("unknown option '" + printable(arg) + "'");
             break;
@@ -158,27 +224,50 @@ command_line parse_command_line(int argc, const char* const* argv)
         }
         }
     }
+    // Each number within the range of its kind (pi takes every X).
+    if (line.kind != count_kind::pi) {
+        const number_range range = range_of(line.kind);
+        for (const std::int64_t v : line.numbers)
+            if (v < range.least || v > range.largest)
+                line.errors.push_back(std::string(kind_option(line.kind)) + " '" + std::to_string(v) + "': " +
+                                      range.name + " must be from " + std::to_string(range.least) + " to " +
+                                      std::to_string(range.largest) + range.why);
+    }
     if (line.help || line.version)
         line.errors.clear();
     else if (line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
     else if (!line.checkpoint.empty() && line.numbers.size() > 1)
         line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
+    else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
+        line.errors.push_back(std::string("--checkpoint keeps a count, and ") + kind_option(line.kind) +
+                              " is an estimate, which takes no time: give one of them");
     return line;
 }
 
-std::string usage_line(std::string_view name)
+std::string usage_line(std::string_view name, bool other_kinds)
 {
-    return "Usage: " + std::string(name) + " [--time] [--threads N] [--output FILE] X [X ...]\n"
-           "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
+    std::string usage = "Usage: " + std::string(name) + " [--time] [--threads N] [--output FILE] X [X ...]\n"
+                        "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
+    if (other_kinds)
+        usage += "   or: " + std::string(name) + " [options] --nth N [N ...]\n"
+                 "   or: " + std::string(name) + " --li | --li-inverse | --riemann-r | --riemann-r-inverse X [X ...]\n";
+    return usage;
 }
 
-std::string help_text(std::string_view name, std::string_view threads_default)
+std::string help_text(std::string_view name, std::string_view threads_default, bool other_kinds)
 {
     char largest[24];
     const auto end = std::to_chars(largest, largest + sizeof(largest), MAX_SUPPORTED_X).ptr;
     const std::string max_x(largest, end);
-    return usage_line(name) +
+    const std::string kinds =
+        other_kinds ? std::string("  --nth             print p_N, the N-th prime, for each number N instead (N from\n"
+                                  "                     1 to ") + std::to_string(MAX_PRIME_INDEX) + ")\n"
+                                  "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
+                                  "                     print the estimate li(X) or R(X), or the x where it is X,\n"
+                                  "                     rounded down, for each X instead\n"
+                    : std::string();
+    return usage_line(name, other_kinds) +
            "\n"
            "Prints pi(X), the number of primes p <= X, for each X, one line each.\n"
            "\n"
@@ -197,7 +286,8 @@ std::string help_text(std::string_view name, std::string_view threads_default)
            "                     holds, so that a count that was stopped goes on from\n"
            "                     where it was (one X only)\n"
            "  --output FILE      write the counts to FILE instead of standard output, whole\n"
-           "                     and only when every count is done (the file is replaced)\n"
+           "                     and only when every count is done (the file is replaced)\n" +
+           kinds +
            "  -h, --help         print this help and exit\n"
            "  --version          print the version and exit\n"
            "  --                 end of options: everything after it is a number\n"

@@ -25,13 +25,13 @@ bool write_stdout(const std::string& text)
     return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
 }
 
-void report_usage_errors(std::string_view program, const std::vector<std::string>& errors)
+void report_usage_errors(std::string_view program, const std::vector<std::string>& errors, bool other_kinds)
 {
     const std::string name(program);
     for (const std::string& error : errors)
         std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
     if (errors.size() == 1 && errors[0] == "no number given")
-        std::fputs(usage_line(name).c_str(), stderr);
+        std::fputs(usage_line(name, other_kinds).c_str(), stderr);
     std::fprintf(stderr, "Try '%s --help' for more information.\n", name.c_str());
 }
 

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -46,7 +45,9 @@ void write_stderr(const char* text, std::size_t length)
 #endif
 }
 
-void erase_shown()
+}  // namespace
+
+void erase_progress_line() noexcept
 {
     const int width = shown_width;
     if (width <= 0)
@@ -57,15 +58,6 @@ void erase_shown()
     write_stderr(eraser, static_cast<std::size_t>(width) + 2);
     shown_width = 0;
 }
-
-extern "C" void end_on_signal(int signal_number)
-{
-    // Only async-signal-safe calls: write, and _Exit.
-    erase_shown();
-    std::_Exit(128 + signal_number);
-}
-
-}  // namespace
 
 void progress_line::show(double done)
 {
@@ -78,7 +70,8 @@ void progress_line::show(double done)
     char number[24];
     *std::to_chars(number, number + sizeof(number) - 1, x_).ptr = '\0';
     char line[64];
-    const int length = std::snprintf(line, sizeof(line), "\rpi(%s): %d.%d%%", number, permille / 10, permille % 10);
+    const int length =
+        std::snprintf(line, sizeof(line), "\r%s(%s): %d.%d%%", name_, number, permille / 10, permille % 10);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof(line))
         return;
     // The width first, so that a signal in between erases at least the new line.
@@ -89,14 +82,14 @@ void progress_line::show(double done)
 
 void progress_line::erase()
 {
-    erase_shown();
+    erase_progress_line();
     shown_ = -1;
 }
 
-count_progress::count_progress(std::int64_t x, bool shown)
+count_progress::count_progress(const char* name, std::int64_t x, std::int64_t size, bool shown)
 {
-    if (shown && x >= PROGRESS_FROM)
-        line_.emplace(x);
+    if (shown && size >= PROGRESS_FROM)
+        line_.emplace(name, x);
 }
 
 void count_progress::start()
@@ -110,12 +103,6 @@ std::function<void(double)> count_progress::callback()
     if (!line_)
         return {};
     return [this](double done) { line_->show(done); };
-}
-
-void end_on_interrupt()
-{
-    std::signal(SIGINT, end_on_signal);
-    std::signal(SIGTERM, end_on_signal);
 }
 
 bool stderr_is_terminal()

@@ -4,13 +4,15 @@
 
 namespace roughpi::tools {
 
-std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress)
+std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress,
+                           std::stop_token stop)
 {
     const double held = file.share_held();
     if (progress)
         progress(held);
     parallel_options options;
     options.threads = threads;
+    options.stop = std::move(stop);
     options.piece_done = [&](std::size_t index, const prime_count_sums& piece_sums) { file.record(index, piece_sums); };
     // Called about ten times a second, and at the end.
     options.progress = [&](double done) {
@@ -19,7 +21,16 @@ std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<v
             progress(held + (1.0 - held) * done);
     };
     prime_count_sums sums = file.sums();
-    sums += count_pieces_parallel(file.pieces(), file.missing(), options);
+    try {
+        sums += count_pieces_parallel(file.pieces(), file.missing(), options);
+    } catch (...) {
+        // Stopped, or failed: what was finished is kept for the next run.
+        try {
+            file.flush();
+        } catch (...) {
+        }
+        throw;
+    }
     file.flush();
     return prime_count_from_sums(sums);
 }

@@ -9,7 +9,21 @@
 
 namespace roughpi::tools {
 
+// What a program prints for each number on its command line.
+enum class count_kind {
+    pi,                 // pi(X), the default
+    nth,                // --nth: p_N, the N-th prime
+    li,                 // --li: li(X)
+    li_inverse,         // --li-inverse: the x with li(x) = X
+    riemann_r,          // --riemann-r: R(X)
+    riemann_r_inverse,  // --riemann-r-inverse: the x with R(x) = X
+};
+
+// The option that asks for a kind ("--nth"), or "" for pi.
+const char* kind_option(count_kind kind);
+
 struct command_line {
+    count_kind kind = count_kind::pi;
     bool help = false;     // -h, --help: print the help and exit
     bool version = false;  // --version: print the version and exit
     bool time = false;     // --time: follow each count by its wall time
@@ -28,10 +42,12 @@ struct command_line {
 command_line parse_command_line(int argc, const char* const* argv);
 
 // The help that --help prints, for the program `name`, whose thread count
-// defaults to `threads_default` (the words after "default: ").
-std::string help_text(std::string_view name, std::string_view threads_default = "one per CPU it may use");
+// defaults to `threads_default` (the words after "default: "); with
+// `other_kinds`, it tells of --nth and the estimates.
+std::string help_text(std::string_view name, std::string_view threads_default = "one per CPU it may use",
+                      bool other_kinds = true);
 
-// "Usage: <name> [options] X [X ...]\n".
-std::string usage_line(std::string_view name);
+// "Usage: <name> [options] X [X ...]\n" and the other forms.
+std::string usage_line(std::string_view name, bool other_kinds = true);
 
 }  // namespace roughpi::tools

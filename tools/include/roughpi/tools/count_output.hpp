@@ -16,8 +16,9 @@ std::string count_line(std::int64_t pi, bool with_time, double seconds);
 bool write_stdout(const std::string& text);
 
 // "<program>: <error>" for each error, then a hint at --help (and the usage
-// line when no number was given), on standard error.
-void report_usage_errors(std::string_view program, const std::vector<std::string>& errors);
+// lines when no number was given; with other_kinds, those of --nth and the
+// estimates too), on standard error.
+void report_usage_errors(std::string_view program, const std::vector<std::string>& errors, bool other_kinds = true);
 
 // "<program>: <where><what>" on standard error; a "roughpi: " at the start of
 // `what` (the library's messages have one) is not repeated.
