@@ -1,0 +1,127 @@
+// roughpi._roughpi: the library for Python. The package roughpi (roughpi/
+// __init__.py) checks the arguments and documents the functions; this
+// module counts, with the GIL released, and turns what the library throws
+// into Python exceptions.
+//
+// While a count runs, its progress callback (called by the library on the
+// calling thread about ten times a second) takes the GIL to look for signals
+// (Ctrl-C) and to call the caller's progress, if any. A signal handler that
+// raises (Python's own raises KeyboardInterrupt) or a progress that raises
+// stops the count, through the library's stop token, and the exception is
+// raised again once the workers have finished the pieces in hand.
+#include <roughpi/roughpi.hpp>
+#include <roughpi/tools/parse_count.hpp>
+
+#include <pybind11/functional.h>
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace py = pybind11;
+
+namespace {
+
+// A count that Ctrl-C and the progress callable can stop.
+template <typename Count>
+std::int64_t run_stoppable(Count count, int threads, const py::object& progress)
+{
+    std::stop_source source;
+    roughpi::parallel_options options;
+    options.threads = threads;
+    options.stop = source.get_token();
+    std::optional<py::error_already_set> raised;
+    options.progress = [&](double share) {
+        const py::gil_scoped_acquire gil;
+        if (raised)
+            return;
+        if (PyErr_CheckSignals() != 0) {
+            raised.emplace();  // takes the exception the handler raised
+            source.request_stop();
+            return;
+        }
+        if (progress.is_none())
+            return;
+        try {
+            progress(share);
+        } catch (py::error_already_set& error) {
+            raised.emplace(std::move(error));
+            source.request_stop();
+        }
+    };
+    std::int64_t result = 0;
+    bool cancelled = false;
+    {
+        const py::gil_scoped_release released;
+        try {
+            result = count(options);
+        } catch (const roughpi::cancelled&) {
+            cancelled = true;
+        }
+    }
+    if (raised)
+        throw std::move(*raised);
+    if (cancelled) {  // nothing but a signal or the progress stops a count here
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
+    }
+    return result;
+}
+
+std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress)
+{
+    // Below this a count takes milliseconds: no threads, and nothing to stop.
+    if (x < roughpi::PARALLEL_FROM && progress.is_none())
+        return roughpi::prime_count(x);
+    return run_stoppable([x](const roughpi::parallel_options& options) { return roughpi::prime_count_parallel(x, options); },
+                         threads, progress);
+}
+
+std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress)
+{
+    return run_stoppable([n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); },
+                         threads, progress);
+}
+
+// A number as the roughpi program reads it (1e10, 2^32+1, ...), for
+// python -m roughpi; ValueError with the program's message.
+std::int64_t parse_number(const std::string& text)
+{
+    const roughpi::tools::parsed_count parsed = roughpi::tools::parse_count(text);
+    if (parsed.status != roughpi::tools::parse_status::ok)
+        throw py::value_error(roughpi::tools::parse_error_message(text, parsed.status));
+    return parsed.value;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_roughpi, m)
+{
+    m.doc() = "roughpi's library: pi(x), the n-th prime and the estimates (see the package roughpi)";
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p)
+                std::rethrow_exception(p);
+        } catch (const roughpi::input_error& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        } catch (const roughpi::internal_error& e) {
+            PyErr_SetString(PyExc_RuntimeError, e.what());
+        }
+    });
+    m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"));
+    m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"));
+    m.def("li", &roughpi::li, py::arg("x"));
+    m.def("li_inverse", &roughpi::li_inverse, py::arg("y"));
+    m.def("riemann_r", &roughpi::riemann_r, py::arg("x"));
+    m.def("riemann_r_inverse", &roughpi::riemann_r_inverse, py::arg("y"));
+    m.def("parse_number", &parse_number, py::arg("text"));
+    m.def("usable_cpus", &roughpi::usable_cpus);
+    m.attr("version") = roughpi::version();
+    m.attr("MAX_X") = roughpi::MAX_SUPPORTED_X;
+    m.attr("MAX_N") = roughpi::MAX_PRIME_INDEX;
+    m.attr("MAX_THREADS") = roughpi::MAX_THREADS;
+    m.attr("LI_INVERSE_MAX") = roughpi::li(roughpi::MAX_SUPPORTED_X);
+    m.attr("RIEMANN_R_INVERSE_MAX") = roughpi::riemann_r(roughpi::MAX_SUPPORTED_X);
+}

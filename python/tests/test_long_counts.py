@@ -1,0 +1,86 @@
+"""Long counts from Python: the GIL is released while they run, Ctrl-C
+stops them within about a second with KeyboardInterrupt, and the progress
+callable is called with the share done, its exception stopping the count."""
+
+import _thread
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import pytest
+import roughpi
+
+
+def test_another_thread_runs_during_a_count():
+    ticks = 0
+    running = True
+
+    def tick():
+        nonlocal ticks
+        while running:
+            ticks += 1
+            time.sleep(0.001)
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    start = time.monotonic()
+    assert roughpi.prime_pi(10**15) == 29844570422669
+    seconds = time.monotonic() - start
+    running = False
+    ticker.join()
+    # Held, the GIL would have let the ticker run a few times at most.
+    assert ticks > 100 * seconds, (ticks, seconds)
+
+
+@pytest.mark.parametrize("count", [lambda: roughpi.prime_pi(10**16), lambda: roughpi.nth_prime(10**15)])
+def test_ctrl_c_stops_a_count_within_two_seconds(count):
+    timer = threading.Timer(0.5, _thread.interrupt_main)
+    timer.start()
+    start = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        count()
+    assert time.monotonic() - start < 0.5 + 2.0
+    timer.join()
+
+
+def test_a_real_sigint_stops_a_child_interpreter():
+    child = subprocess.Popen([sys.executable, "-c", "import roughpi; roughpi.prime_pi(10**16)"],
+                             stderr=subprocess.PIPE, text=True)
+    time.sleep(1.0)
+    child.send_signal(signal.SIGINT)
+    start = time.monotonic()
+    _, err = child.communicate(timeout=10)
+    assert time.monotonic() - start < 2.0
+    assert child.returncode != 0
+    assert "KeyboardInterrupt" in err
+
+
+def test_progress_is_reported_and_its_exception_stops_the_count():
+    shares = []
+    assert roughpi.prime_pi(10**14, progress=shares.append) == 3204941750802
+    assert shares and shares[-1] == 1.0
+    assert all(0.0 <= a <= b <= 1.0 for a, b in zip(shares, shares[1:]))
+
+    class Stop(Exception):
+        pass
+
+    def stop_at_first_call(share):
+        raise Stop(f"stopped at {share}")
+
+    start = time.monotonic()
+    with pytest.raises(Stop):
+        roughpi.prime_pi(10**16, progress=stop_at_first_call)
+    with pytest.raises(Stop):
+        roughpi.nth_prime(10**14, threads=1, progress=stop_at_first_call)
+    assert time.monotonic() - start < 4.0
+
+
+def test_python_minus_m_roughpi_is_the_program():
+    run = lambda *args: subprocess.run([sys.executable, "-m", "roughpi", *args], capture_output=True, text=True)
+    good = run("1e10", "2^32+1", "100")
+    assert (good.returncode, good.stdout, good.stderr) == (0, "455052511\n203280221\n25\n", "")
+    bad = run("10", "abc", "-5")
+    assert bad.returncode == 2 and bad.stdout == ""
+    assert bad.stderr == "roughpi: 'abc' is not a number\nroughpi: '-5' is negative\n"
