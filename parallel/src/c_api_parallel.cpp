@@ -12,6 +12,20 @@
 
 namespace {
 
+// Reads the caller's flag. Another thread writes it, so the read is an atomic
+// load where the compiler offers one on a plain int (gcc, clang, MinGW):
+// then a writer that stores atomically (C11 atomics, std::atomic_ref,
+// __atomic_store_n) is not a data race. A signal handler's store to the int
+// is seen either way.
+bool flag_set(const volatile int* cancel)
+{
+#if defined(__GNUC__)
+    return __atomic_load_n(cancel, __ATOMIC_RELAXED) != 0;
+#else
+    return *cancel != 0;
+#endif
+}
+
 // Options that stop the count when *cancel becomes non-zero: the progress,
 // which the count calls about ten times a second on the calling thread,
 // looks at it.
@@ -26,10 +40,10 @@ struct cancellable_options {
             return;
         options.stop = source.get_token();
         options.progress = [this, cancel](double) {
-            if (*cancel != 0)
+            if (flag_set(cancel))
                 source.request_stop();
         };
-        if (*cancel != 0)
+        if (flag_set(cancel))
             source.request_stop();
     }
 };

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -110,10 +111,10 @@ TEST(CancelTest, ACallbackThatThrowsWhileStoppingIsAnError)
 
 TEST(CancelTest, TheCInterfaceStopsWhenItsFlagIsSet)
 {
-    volatile int cancel = 0;
+    int cancel = 0;
     std::thread setter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        cancel = 1;
+        std::atomic_ref<int>(cancel).store(1);
     });
     EXPECT_EQ(roughpi_pi_cancellable(10'000'000'000'000'000, 2, &cancel), ROUGHPI_CANCELLED);
     setter.join();

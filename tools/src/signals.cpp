@@ -2,6 +2,7 @@
 
 #include <roughpi/tools/progress_line.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -10,8 +11,11 @@ namespace roughpi::tools {
 
 namespace {
 
-// The signal received, 0 before any: set by the handler, read by the watcher.
-volatile std::sig_atomic_t received = 0;
+// The signal received, 0 before any: set by the handler, read by the watcher
+// thread. A lock-free atomic may be used in a signal handler, and unlike a
+// volatile sig_atomic_t it is also safe to read from another thread.
+std::atomic<int> received{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void end_on_signal(int signal_number)
 {
@@ -22,9 +26,8 @@ extern "C" void end_on_signal(int signal_number)
 
 extern "C" void stop_on_signal(int signal_number)
 {
-    if (received != 0)
+    if (received.exchange(signal_number) != 0)
         end_on_signal(signal_number);
-    received = signal_number;
     // Some systems reset the handler to the default as it is called.
     std::signal(signal_number, stop_on_signal);
 }
@@ -39,10 +42,10 @@ void end_on_interrupt()
 
 stop_on_interrupt::stop_on_interrupt()
 {
-    received = 0;
+    received.store(0);
     watcher_ = std::jthread([this](std::stop_token done) {
         while (!done.stop_requested()) {
-            if (received != 0) {
+            if (received.load() != 0) {
                 source_.request_stop();
                 return;
             }
@@ -59,6 +62,6 @@ stop_on_interrupt::~stop_on_interrupt()
     std::signal(SIGTERM, SIG_DFL);
 }
 
-int stop_on_interrupt::signal() const { return received; }
+int stop_on_interrupt::signal() const { return received.load(); }
 
 }  // namespace roughpi::tools

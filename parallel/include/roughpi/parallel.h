@@ -30,11 +30,13 @@ ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_threads(int64_t n, int threads) R
 #define ROUGHPI_CANCELLED (-2)
 
 /* roughpi_pi_threads and roughpi_nth_prime_threads that can be stopped:
- * when *cancel becomes non-zero (set from any thread, or from a signal
- * handler), the count stops within about a second (the workers finish the
+ * when *cancel becomes non-zero, the count stops within about a second (the workers finish the
  * pieces in hand; it looks at *cancel about ten times a second) and returns
  * ROUGHPI_CANCELLED, with "roughpi: the count was cancelled" in
- * roughpi_last_error(). cancel may be null: then nothing stops it. */
+ * roughpi_last_error(). cancel may be null: then nothing stops it.
+ * Set the flag from a signal handler, or from another thread with an atomic
+ * store (C11 atomic_store_explicit through a pointer to the int,
+ * __atomic_store_n, std::atomic_ref<int>): the library reads it atomically. */
 ROUGHPI_PARALLEL_API int64_t roughpi_pi_cancellable(int64_t x, int threads,
                                                     const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_cancellable(int64_t n, int threads,
