@@ -6,6 +6,7 @@
 //
 //   roughpi-nth [N ...]        (default: 1e12 1e14 1e15 1e16)
 #include <roughpi/roughpi.hpp>
+#include <roughpi/tools/parse_count.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -41,8 +42,15 @@ double peak_megabytes()
 int main(int argc, char** argv)
 {
     std::vector<std::int64_t> ns;
-    for (int i = 1; i < argc; ++i)
-        ns.push_back(static_cast<std::int64_t>(std::strtod(argv[i], nullptr)));
+    for (int i = 1; i < argc; ++i) {
+        const auto n = roughpi::tools::parse_count(argv[i], roughpi::MAX_PRIME_INDEX);
+        if (n.status != roughpi::tools::parse_status::ok || n.value < 1) {
+            std::fprintf(stderr, "roughpi-nth: '%s' is not an n from 1 to %lld\n", argv[i],
+                         static_cast<long long>(roughpi::MAX_PRIME_INDEX));
+            return 2;
+        }
+        ns.push_back(n.value);
+    }
     if (ns.empty())
         ns = {1'000'000'000'000, 100'000'000'000'000, 1'000'000'000'000'000, 10'000'000'000'000'000};
     const int all = roughpi::usable_cpus();

@@ -4,6 +4,7 @@
 //
 //   roughpi-stop-latency [X [tries [after]]]     (default: 1e18 5 2)
 #include <roughpi/roughpi.hpp>
+#include <roughpi/tools/parse_count.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -15,7 +16,13 @@
 
 int main(int argc, char** argv)
 {
-    const auto x = static_cast<std::int64_t>(argc > 1 ? std::strtod(argv[1], nullptr) : 1e18);
+    const auto parsed = roughpi::tools::parse_count(argc > 1 ? argv[1] : "1e18");
+    if (parsed.status != roughpi::tools::parse_status::ok) {
+        std::fprintf(stderr, "roughpi-stop-latency: %s\n",
+                     roughpi::tools::parse_error_message(argv[1], parsed.status).c_str());
+        return 2;
+    }
+    const std::int64_t x = parsed.value;
     const int tries = argc > 2 ? std::atoi(argv[2]) : 5;
     const double after = argc > 3 ? std::strtod(argv[3], nullptr) : 2.0;
     std::mt19937_64 rng(std::random_device{}());
