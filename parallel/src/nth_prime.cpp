@@ -147,7 +147,8 @@ std::int64_t walk(std::int64_t x, bool up, std::int64_t k, int threads, const pa
     // stretch that should hold k primes, as long as the sieve's buffer, or
     // (for a short stretch) the smallest that pays for finding the sieving
     // primes.
-    const double stretch = 1.25 * static_cast<double>(k) * std::log(static_cast<double>(std::max<std::int64_t>(x, 3)));
+    const double far_end = std::max(static_cast<double>(x), static_cast<double>(k) * std::log(static_cast<double>(k) + 2));
+    const double stretch = 1.25 * static_cast<double>(k) * std::log(std::max(far_end, 3.0));
     const std::int64_t length =
         stretch >= static_cast<double>(segment_sieve::WINDOW)
             ? segment_sieve::WINDOW
