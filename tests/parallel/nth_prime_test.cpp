@@ -60,6 +60,7 @@ TEST(NthPrimeTest, TheWindowSieveFindsEveryPrimeOfAWindow)
     segment_sieve sieve;
     const auto count = static_cast<std::int64_t>(primes.size());
     ASSERT_EQ(sieve.sieve(0, segment_sieve::WINDOW - 1), count);
+    ASSERT_TRUE(sieve.primes() == primes);  // p_n for every n up to 1077871
     // (Each look-up walks the window: the first and last hundred, and some.)
     std::vector<std::int64_t> ks;
     for (std::int64_t k = 1; k <= 100; ++k) {
@@ -94,14 +95,14 @@ TEST(NthPrimeTest, MatchesTheSieveAndItsEdges)
 {
     ROUGHPI_SEEDED_RNG(rng);
     const std::vector<std::int64_t>& primes = first_primes();
-    // The wheel's primes and the first rough one, then every n to 2000 and
+    // The wheel's primes and the first rough one, then every n to 10^4 and
     // some to 10^6 (the n-th prime's sieve alone, below its count's reach).
     EXPECT_EQ(roughpi::nth_prime(1), 2);
     EXPECT_EQ(roughpi::nth_prime(2), 3);
     EXPECT_EQ(roughpi::nth_prime(6), 13);
     EXPECT_EQ(roughpi::nth_prime(7), 17);
     std::vector<std::int64_t> ns;
-    for (std::int64_t n = 1; n <= 2000; ++n)
+    for (std::int64_t n = 1; n <= 10'000; ++n)
         ns.push_back(n);
     for (int i = 0; i < 300; ++i)
         ns.push_back(std::uniform_int_distribution<std::int64_t>(1, 1'000'000)(rng));
