@@ -9,6 +9,7 @@
 #pragma once
 
 #include "support/counting_paths.hpp"
+#include "support/known_values.hpp"
 #include "support/random_seed.hpp"
 
 #include <roughpi/prime_count.hpp>
@@ -234,7 +235,6 @@ inline std::vector<std::int64_t> next_to_powers_of_17(std::int64_t low, std::int
     return xs;
 }
 
-inline constexpr std::int64_t quick_limit = 1'000'000'000'000;              // 10^12
 inline constexpr std::int64_t slow_limit = 10'000'000'000'000'000;          // 10^16
 inline constexpr std::int64_t portable_slow_limit = 1'000'000'000'000'000;  // 10^15
 
