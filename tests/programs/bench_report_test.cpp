@@ -40,11 +40,13 @@ long long byte_count(const std::string& line, const std::string& label)
     return bytes;
 }
 
+// What the command writes on standard output, through the runner of every
+// test that starts a program.
 std::string run_to_file(const std::string& command, const char* name)
 {
     const std::string path = roughpi::testing::temp_path(name);
-    const int status = std::system((command + " > '" + path + "'").c_str());
-    EXPECT_EQ(status, 0) << command;
+    const roughpi::testing::outcome r = roughpi::testing::run_command(command, path);
+    EXPECT_EQ(r.status, 0) << command << ": " << r.err;
     return read_file(path);
 }
 
@@ -114,7 +116,7 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
 
 TEST(BenchReportTest, OnATerminalTheWarmUpIsClearedBeforeTheReport)
 {
-    if (std::system("script --version > /dev/null 2>&1") != 0)
+    if (!roughpi::testing::have_script())
         GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
     const std::string text = run_to_file(std::string("script -qec \"") +
                                              roughpi::testing::program_command(ROUGHPI_BENCH_PROGRAM) +
