@@ -111,6 +111,9 @@ PYBIND11_MODULE(_roughpi, m)
         }
     });
     m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"));
+    // One thread, no progress: the quick call for 2 <= x < PARALLEL_FROM.
+    m.def("prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
+          py::call_guard<py::gil_scoped_release>());
     m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"));
     m.def("li", &roughpi::li, py::arg("x"));
     m.def("li_inverse", &roughpi::li_inverse, py::arg("y"));
@@ -121,6 +124,7 @@ PYBIND11_MODULE(_roughpi, m)
     m.attr("version") = roughpi::version();
     m.attr("MAX_X") = roughpi::MAX_SUPPORTED_X;
     m.attr("MAX_N") = roughpi::MAX_PRIME_INDEX;
+    m.attr("PARALLEL_FROM") = roughpi::PARALLEL_FROM;
     m.attr("MAX_THREADS") = roughpi::MAX_THREADS;
     m.attr("LI_INVERSE_MAX") = roughpi::li(roughpi::MAX_SUPPORTED_X);
     m.attr("RIEMANN_R_INVERSE_MAX") = roughpi::riemann_r(roughpi::MAX_SUPPORTED_X);

@@ -41,6 +41,8 @@ MAX_X: int = _roughpi.MAX_X
 MAX_N: int = _roughpi.MAX_N
 """The largest n for nth_prime: pi(2**63 - 1) = 216289611853439384."""
 
+_PARALLEL_FROM: int = _roughpi.PARALLEL_FROM
+
 Progress = Optional[Callable[[float], object]]
 
 
@@ -90,6 +92,12 @@ def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progr
         >>> prime_pi(10**12)
         37607912018
     """
+    if type(x) is int and threads is None and progress is None:
+        # The common call, a small plain int: straight to the library.
+        if x < 2:
+            return 0
+        if x < _PARALLEL_FROM:
+            return _roughpi.prime_count(x)
     value = _integer(x, "x")
     if value > MAX_X:
         _within(value, 0, MAX_X, "x")
