@@ -74,6 +74,7 @@ segment_sieve::segment_sieve() : window_(WINDOW / 128 + 1), block_(BLOCK / 128 +
         for (std::uint64_t j = p * p / 2; j < SMALL_LIMIT / 2; j += p)
             composite[j] = true;
     }
+    small_primes_.shrink_to_fit();  // 6541 of them: 13082 bytes, not the 16 KiB the growth left
 }
 
 void segment_sieve::cross_off(std::uint64_t p)
