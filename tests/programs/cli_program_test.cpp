@@ -231,6 +231,8 @@ TEST(CliProgramTest, NthPrimesAndEstimates)
         {{"--nth", "0"}, "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
         {{"--nth", "216289611853439385"}, "roughpi: --nth '216289611853439385': n must be from 1 to 216289611853439384 "
                                           "(the number of primes up to 2^63 - 1)"},
+        {{"1e30", "--nth"}, "roughpi: --nth '1e30': n must be from 1 to 216289611853439384 (the number of primes up to "
+                            "2^63 - 1)"},
         {{"--li", "1"}, "roughpi: --li '1': x must be from 2 to 9223372036854775807"},
         {{"--riemann-r-inverse", "2^62"}, "roughpi: --riemann-r-inverse '4611686018427387904': y must be from 2 to "
                                           "216289611867888729, so that the x with R(x) = y stays below 2^63"},

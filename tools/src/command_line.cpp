@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <charconv>
 
@@ -161,6 +164,9 @@ command_line parse_command_line(int argc, const char* const* argv)
 {
     command_line line;
     bool options_ended = false;
+    // Numbers too large or negative to read: where their error is, and the
+    // text, to be told the range of their kind once it is known.
+    std::vector<std::pair<std::size_t, std::string>> out_of_range;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         switch (classify(arg, options_ended)) {
@@ -216,22 +222,30 @@ command_line parse_command_line(int argc, const char* const* argv)
             break;
         case arg_kind::number: {
             const parsed_count parsed = parse_count(arg);
-            if (parsed.status == parse_status::ok)
+            if (parsed.status == parse_status::ok) {
                 line.numbers.push_back(parsed.value);
-            else
-                line.errors.push_back(parse_error_message(printable(arg), parsed.status));
+                break;
+            }
+            if (parsed.status == parse_status::too_large || parsed.status == parse_status::negative)
+                out_of_range.push_back({line.errors.size(), printable(arg)});
+            line.errors.push_back(parse_error_message(printable(arg), parsed.status));
             break;
         }
         }
     }
-    // Each number within the range of its kind (pi takes every X).
+    // Each number within the range of its kind (pi takes every X); one too
+    // large or negative to read is told the same range.
     if (line.kind != count_kind::pi) {
         const number_range range = range_of(line.kind);
+        const auto outside = [&](const std::string& text) {
+            return std::string(kind_option(line.kind)) + " '" + text + "': " + range.name + " must be from " +
+                   std::to_string(range.least) + " to " + std::to_string(range.largest) + range.why;
+        };
+        for (const auto& [index, text] : out_of_range)
+            line.errors[index] = outside(text);
         for (const std::int64_t v : line.numbers)
             if (v < range.least || v > range.largest)
-                line.errors.push_back(std::string(kind_option(line.kind)) + " '" + std::to_string(v) + "': " +
-                                      range.name + " must be from " + std::to_string(range.least) + " to " +
-                                      std::to_string(range.largest) + range.why);
+                line.errors.push_back(outside(std::to_string(v)));
     }
     if (line.help || line.version)
         line.errors.clear();
