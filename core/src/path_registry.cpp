@@ -47,8 +47,10 @@ struct path_row {
     bool (*supported)();  // what the processor must report to run the path; null when this build lacks it
 };
 
+#if !defined(ROUGHPI_HAVE_X86_PATHS)
 // A path of the enumeration that this build does not have.
 constexpr path_row absent(counting_path path, const char* name) { return {{path, name, 0, nullptr, nullptr}, nullptr}; }
+#endif
 
 // Every path of the enumeration, in its order, fastest last.
 constexpr path_row path_rows[] = {
