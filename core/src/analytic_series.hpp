@@ -67,7 +67,13 @@ constexpr T zeta(int s)
 // zeta(2) ... zeta(ZETA_TABLE - 1), worked out as the program is compiled;
 // beyond, zeta(s) is 1 to within 10^-77.
 inline constexpr int ZETA_TABLE = 256;
+// (gcc gives the instances of a variable template default visibility, as
+// unique symbols, whatever -fvisibility says: hidden by hand, so that a
+// shared library does not export the table.)
 template <typename T>
+#if defined(__ELF__)
+[[gnu::visibility("hidden")]]
+#endif
 inline constexpr auto zeta_table = [] {
     std::array<T, ZETA_TABLE> values{};
     for (int s = 2; s < ZETA_TABLE; ++s)
