@@ -5,7 +5,8 @@
 // same words; sums of a small x that claim to be complete are either refused
 // or give a count within the proven bounds: never a crash, never a number
 // that the library's own checks would not stand by.
-#include <roughpi/roughpi.hpp>
+#include <roughpi/error.hpp>
+#include <roughpi/pieces.hpp>
 
 #include "prime_bounds.hpp"
 
