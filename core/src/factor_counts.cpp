@@ -15,12 +15,30 @@ inline std::int64_t coprime_count_through_rough(std::int64_t b)
     return b / WHEEL_MODULUS * WHEEL_RESIDUES + wheel_prefix_count[b % WHEEL_MODULUS] + 1;
 }
 
+// A count that may be stopped runs its loops in stretches, and looks at the
+// stop request before each (stop_poll.hpp): a few milliseconds of work at
+// most between two looks, on every path and at every n.
+//
+// A quotient loop goes in stretches of a whole number of wheel periods, so
+// that each starts at the same place of the gap cycle, WHEEL_MODULUS further
+// per period: about a millisecond of the vector loop, a few of the portable.
+constexpr std::int64_t LOOP_STRETCH = std::int64_t{WHEEL_RESIDUES} * 256;
+// A node's stream of pair loops goes in stretches of about this many quotients.
+constexpr double STREAM_STRETCH = 16.0 * 1024 * 1024;
+
 std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64_t n, std::int64_t u0,
-                                 std::int32_t q0, std::int64_t count)
+                                 std::int32_t q0, std::int64_t count, detail::stop_poll stop)
 {
-    if (n <= kernels.max_n)
-        return kernels.sum_quotient_counts(n, u0, q0, count);
-    return detail::sum_quotient_counts_portable(n, u0, q0, count);
+    const auto kernel = n <= kernels.max_n ? kernels.sum_quotient_counts : &detail::sum_quotient_counts_portable;
+    std::int64_t total = 0;
+    for (;;) {
+        stop.check();
+        if (count <= LOOP_STRETCH)
+            return total + kernel(n, u0, q0, count);
+        total += kernel(n, u0, q0, LOOP_STRETCH);
+        u0 += LOOP_STRETCH / WHEEL_RESIDUES * WHEEL_MODULUS;
+        count -= LOOP_STRETCH;
+    }
 }
 
 }  // namespace
@@ -28,7 +46,7 @@ std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64
 namespace detail {
 
 wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 const path_kernels& kernels)
+                                 const path_kernels& kernels, stop_poll stop)
 {
     const pair_count_terms t = pair_terms(floor_sqrt(n), exact_quotient(n, b), coprime_count_through_rough(b) - 1, w, r);
     if (t.loop_count <= 0)
@@ -37,7 +55,8 @@ wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w,
     // below 2^63 (see pair_count_terms.hpp), w times them need not be.
     const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
     const std::int64_t loop_pairs =
-        sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count) - t.loop_offset;
+        sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count, stop) -
+        t.loop_offset;
     return t.base + wide_product(w, loop_pairs);
 }
 
@@ -64,11 +83,36 @@ namespace detail {
 
 namespace {
 
+// The path's stream of the pair counts of the first entries u from `first`
+// (at `position`) to `last`, in stretches of about STREAM_STRETCH quotients.
+// The pair loop of u runs over the rough v in (u, sqrt(n/u)], about
+// ROUGH_DENSITY (sqrt(n/u) - u) of them and fewer for every later u, so a
+// stretch of STREAM_STRETCH / (that length) entries stays within it.
+wide_int stream_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
+                          std::int64_t last, const path_kernels& kernels, stop_poll stop)
+{
+    wide_int total = 0;
+    for (;;) {
+        stop.check();
+        const double loop = ROUGH_DENSITY * (static_cast<double>(floor_sqrt(n / first)) - static_cast<double>(first));
+        const double width = (loop > 1.0 ? STREAM_STRETCH / loop : STREAM_STRETCH) / ROUGH_DENSITY;
+        const std::int64_t end =
+            width >= static_cast<double>(last - first) ? last : first + static_cast<std::int64_t>(width);
+        total += kernels.sum_pair_node(n, w, first, position, end);
+        if (end == last)
+            return total;
+        first = next_rough(end + 1);
+        if (first > last || !power_at_most(first, 3, n))
+            return total;
+        position = wheel_prefix_count[first % WHEEL_MODULUS];
+    }
+}
+
 // The first entries of a node with three entries to choose, each with its
 // pair count: one quotient loop at a time, until n/u1 is small enough for the
 // path's stream of pair loops (if it has one), which takes the rest.
 wide_int sum_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last,
-                       const path_kernels& kernels)
+                       const path_kernels& kernels, stop_poll stop)
 {
     pair_node_entries entries(n, w, first, position, last);
     wide_int total = 0;
@@ -76,7 +120,7 @@ wide_int sum_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::
         if (entries.done())
             return total;
         if (kernels.sum_pair_node != nullptr && entries.m() <= kernels.max_n)
-            return total + kernels.sum_pair_node(n, w, entries.u1(), entries.q1(), last);
+            return total + stream_pair_node(n, w, entries.u1(), entries.q1(), last, kernels, stop);
         pair_node_entry entry;
         entries.next(entry);
         total += entry.terms.base;
@@ -85,7 +129,7 @@ wide_int sum_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::
             // are below 2^63 (see pair_count_terms.hpp), w times them need not be.
             const std::int64_t loop_pairs =
                 sum_quotient_counts(kernels, entry.m, entry.u1 + wheel_gaps[entry.q1], next_wheel_position(entry.q1),
-                                    entry.terms.loop_count) -
+                                    entry.terms.loop_count, stop) -
                 entry.terms.loop_offset;
             total += wide_product(w, loop_pairs);
         }
@@ -95,10 +139,10 @@ wide_int sum_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::
 }  // namespace
 
 wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
-                                std::int32_t position, std::int64_t last, const path_kernels& kernels)
+                                std::int32_t position, std::int64_t last, const path_kernels& kernels, stop_poll stop)
 {
     if (k == 3)
-        return sum_pair_node(n, w, first, position, last, kernels);
+        return sum_pair_node(n, w, first, position, last, kernels, stop);
     wide_int total = 0;
     std::int64_t u = first;
     std::int32_t q = position;
@@ -108,7 +152,8 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
         const std::int64_t m = exact_quotient(n, u);
         if (!power_at_most(u, k - 1, m))
             break;
-        total += count_factor_tuples_wide(m, u, w, 2, k - 1, kernels);
+        stop.check();
+        total += count_factor_tuples_wide(m, u, w, 2, k - 1, kernels, stop);
         u += wheel_gaps[q];
         q = next_wheel_position(q);
     }
@@ -116,16 +161,16 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
 }
 
 wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                  std::int32_t k, const path_kernels& kernels)
+                                  std::int32_t k, const path_kernels& kernels, stop_poll stop)
 {
     if (k == 2)
-        return count_factor_pairs_wide(n, b, w, r, kernels);
+        return count_factor_pairs_wide(n, b, w, r, kernels, stop);
 
     // Next entry equal to b: the run of b's grows to length r, so divide by r.
-    wide_int total = count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels);
+    wide_int total = count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels, stop);
     // Next entry a new value: it opens a run of length 1, run parameter 2.
     const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
-    total += sum_over_first_entries(n, w, k, b + wheel_gaps[p], next_wheel_position(p), n, kernels);
+    total += sum_over_first_entries(n, w, k, b + wheel_gaps[p], next_wheel_position(p), n, kernels, stop);
     return total;
 }
 
@@ -138,7 +183,7 @@ std::int64_t next_rough(std::int64_t v)
 }
 
 wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
-                          const path_kernels& kernels)
+                          const path_kernels& kernels, stop_poll stop)
 {
     const auto [n, b, w, r, k] = node;
     wide_int total = 0;
@@ -170,16 +215,16 @@ wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_
             return total;
         const std::int64_t below_u0 = coprime_count_through_rough(u0);  // C(u0)
         const std::int64_t quotients =
-            sum_quotient_counts(kernels, n, u0, wheel_prefix_count[u0 % WHEEL_MODULUS], K);
+            sum_quotient_counts(kernels, n, u0, wheel_prefix_count[u0 % WHEEL_MODULUS], K, stop);
         total += wide_product(K, w / 2);
         total += wide_product(w, quotients - K * below_u0 - K * (K - 1) / 2);
         return total;
     }
     // Next entry equal to b: the run of b's grows.
     if (first <= b)
-        total += count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels);
+        total += count_factor_tuples_wide(exact_quotient(n, b), b, w / r, r + 1, k - 1, kernels, stop);
     const std::int64_t lo = next_rough(first > b ? first : b + 1);
-    total += sum_over_first_entries(n, w, k, lo, wheel_prefix_count[lo % WHEEL_MODULUS], last, kernels);
+    total += sum_over_first_entries(n, w, k, lo, wheel_prefix_count[lo % WHEEL_MODULUS], last, kernels, stop);
     return total;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "path_kernels.hpp"
+#include "stop_poll.hpp"
 #include "wide_int.hpp"
 #include "work_split.hpp"
 
@@ -30,7 +31,7 @@ struct piece_access {
     static void check(const prime_count_piece& p);
 
     // The piece's count, with its sign: what it adds to its term.
-    static wide_int value(const prime_count_piece& p, const path_kernels& kernels);
+    static wide_int value(const prime_count_piece& p, const path_kernels& kernels, stop_poll stop);
 
     // Term k of the sums, and setting it.
     static wide_int term(const prime_count_sums& s, int k) { return wide_from_words(s.low_[k], s.high_[k]); }
@@ -40,8 +41,10 @@ struct piece_access {
         s.high_[k] = high_word(v);
     }
 
-    // Counts a piece into sums (prime_count_add_piece).
-    static void add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels);
+    // Counts a piece into sums (prime_count_add_piece); a stopped count
+    // leaves them as they were.
+    static void add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
+                    stop_poll stop = {});
 
     // The most a piece's count can be: each non-decreasing k-tuple it counts
     // (product at most n) weighs at most w, and there are fewer of them than
@@ -62,10 +65,10 @@ struct piece_access {
         std::uint64_t fingerprints = 0;
     };
 
-    static split_identity identity_of_split(std::int64_t x);
+    static split_identity identity_of_split(std::int64_t x, stop_poll stop);
 
     // prime_count_from_sums.
-    static std::int64_t finish(const prime_count_sums& sums);
+    static std::int64_t finish(const prime_count_sums& sums, stop_poll stop);
 
     // prime_count_sums::to_words and from_words.
     static std::array<std::uint64_t, prime_count_sums::WORDS> words(const prime_count_sums& s);

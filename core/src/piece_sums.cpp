@@ -53,12 +53,12 @@ void piece_access::add(prime_count_sums& to, const prime_count_sums& from)
     to.fingerprints_ += from.fingerprints_;
 }
 
-std::int64_t piece_access::finish(const prime_count_sums& sums)
+std::int64_t piece_access::finish(const prime_count_sums& sums, stop_poll stop)
 {
     if (sums.pieces_ == 0)
         refuse("the sums hold no piece: a count is finished from the sums of every piece of it");
     const std::int64_t x = sums.x_;
-    const split_identity whole = identity_of_split(x);
+    const split_identity whole = identity_of_split(x, stop);
     if (sums.pieces_ != whole.pieces || sums.fingerprints_ != whole.fingerprints)
         refuse("the sums do not hold every piece of the count of %lld exactly once (they hold %llu pieces, "
                "the count has %llu)",
@@ -124,7 +124,12 @@ void prime_count_check_piece_sums(const prime_count_piece& piece, const prime_co
 
 std::int64_t prime_count_from_sums(const prime_count_sums& sums)
 {
-    return detail::piece_access::finish(sums);
+    return detail::piece_access::finish(sums, {});
+}
+
+std::int64_t prime_count_from_sums(const prime_count_sums& sums, const std::stop_token& stop)
+{
+    return detail::piece_access::finish(sums, detail::stop_poll(stop));
 }
 
 prime_count_sums& prime_count_sums::operator+=(const prime_count_sums& other)

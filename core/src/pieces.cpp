@@ -78,29 +78,31 @@ void piece_access::check(const prime_count_piece& p)
         refuse("this piece does not belong to any count (made by hand, or damaged)");
 }
 
-wide_int piece_access::value(const prime_count_piece& p, const path_kernels& kernels)
+wide_int piece_access::value(const prime_count_piece& p, const path_kernels& kernels, stop_poll stop)
 {
+    stop.check();
     if (p.k_ == 0)
         return 0;
     ensure_wheel_tables();
-    const wide_int v = count_node_range(walk_node{p.n_, p.b_, p.w_, p.r_, p.k_}, p.first_, p.last_, kernels);
+    const wide_int v = count_node_range(walk_node{p.n_, p.b_, p.w_, p.r_, p.k_}, p.first_, p.last_, kernels, stop);
     return p.sign_ > 0 ? v : -v;
 }
 
-void piece_access::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels)
+void piece_access::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
+                       stop_poll stop)
 {
     check(piece);
     if (sums.pieces_ > 0 && sums.x_ != piece.x_)
         refuse("a piece of the count of %lld cannot be added to sums of the count of %lld",
                static_cast<long long>(piece.x_), static_cast<long long>(sums.x_));
-    const wide_int v = value(piece, kernels);
+    const wide_int v = value(piece, kernels, stop);
     set_term(sums, piece.term_, wrapping_sum(term(sums, piece.term_), v));
     sums.x_ = piece.x_;
     ++sums.pieces_;
     sums.fingerprints_ += piece.check_;
 }
 
-piece_access::split_identity piece_access::identity_of_split(std::int64_t x)
+piece_access::split_identity piece_access::identity_of_split(std::int64_t x, stop_poll stop)
 {
     split_identity id;
     if (x < FIRST_ROUGH) {
@@ -120,18 +122,17 @@ piece_access::split_identity piece_access::identity_of_split(std::int64_t x)
             ++c.id.pieces;
             c.id.fingerprints += make(c.x, piece).check_;
         },
-        &c);
+        &c, stop);
     return id;
 }
 
-}  // namespace detail
+namespace {
 
-
-std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
+std::size_t pieces_of(std::int64_t x, std::span<prime_count_piece> out, stop_poll stop)
 {
     if (x < FIRST_ROUGH) {
         if (!out.empty())
-            out[0] = detail::piece_access::empty_count(x);
+            out[0] = piece_access::empty_count(x);
         return 1;
     }
     ensure_wheel_tables();
@@ -140,15 +141,29 @@ std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
         std::span<prime_count_piece> out;
         std::size_t next;
     } c{x, out, 0};
-    return detail::split_count(
+    return split_count(
         x,
-        [](void* p, const detail::split_piece& piece) {
+        [](void* p, const split_piece& piece) {
             auto& c = *static_cast<context*>(p);
             if (c.next < c.out.size())
-                c.out[c.next] = detail::piece_access::make(c.x, piece);
+                c.out[c.next] = piece_access::make(c.x, piece);
             ++c.next;
         },
-        &c);
+        &c, stop);
+}
+
+}  // namespace
+
+}  // namespace detail
+
+std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
+{
+    return detail::pieces_of(x, out, {});
+}
+
+std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out, const std::stop_token& stop)
+{
+    return detail::pieces_of(x, out, detail::stop_poll(stop));
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums)
@@ -159,6 +174,11 @@ void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sum
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, counting_path path)
 {
     detail::piece_access::add(piece, sums, detail::kernels_of(path));
+}
+
+void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, const std::stop_token& stop)
+{
+    detail::piece_access::add(piece, sums, detail::best_kernels(), detail::stop_poll(stop));
 }
 
 }  // namespace roughpi

@@ -18,7 +18,6 @@
 
 namespace roughpi::detail {
 
-inline constexpr double ROUGH_DENSITY = static_cast<double>(WHEEL_RESIDUES) / WHEEL_MODULUS;
 inline constexpr double LOOP_COST = 30.0;  // one pair loop in a node's stream: its set-up and its end
 inline constexpr double CALL_COST = 60.0;  // a pair count called on its own
 inline constexpr double STEP_COST = 40.0;  // one child of a node with three or more entries to choose

@@ -45,7 +45,10 @@ class splitter {
 public:
     using sink = void (*)(void* context, const split_piece& piece);
 
-    splitter(double limit, sink take, void* context) : limit_(limit), take_(take), context_(context) {}
+    splitter(double limit, sink take, void* context, stop_poll stop)
+        : limit_(limit), take_(take), context_(context), stop_(stop)
+    {
+    }
 
     void set_term(std::int32_t term, std::int32_t sign)
     {
@@ -69,6 +72,7 @@ public:
 
     outcome split(const walk_node& node)
     {
+        stop_.check();
         if (node.k == 1)
             return {false, 1.0};
         if (node.k == 2) {
@@ -194,6 +198,7 @@ private:
 
         const std::int64_t top = floor_root(n, 3);
         for (std::int64_t u = next_rough(b + 1); u <= top;) {
+            stop_.check();
             const std::int64_t mu = n / u;
             const double alone = LOOP_COST + quotient_cost(mu) * rough_in(u + 1, floor_sqrt(mu));
             if (alone > limit_) {
@@ -229,6 +234,7 @@ private:
     double limit_;
     sink take_;
     void* context_;
+    stop_poll stop_;
     std::size_t pieces_ = 0;
     std::int32_t term_ = 0;
     std::int32_t sign_ = 0;
@@ -239,19 +245,20 @@ walk_node term_node(const term& t) { return walk_node{t.y, FIRST_ROUGH, factoria
 
 }  // namespace
 
-double node_cost(const walk_node& node)
+double node_cost(const walk_node& node, stop_poll stop)
 {
-    splitter whole(std::numeric_limits<double>::infinity(), nullptr, nullptr);
+    splitter whole(std::numeric_limits<double>::infinity(), nullptr, nullptr, stop);
     return whole.split(node).cost;
 }
 
-std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context)
+std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context,
+                        stop_poll stop)
 {
     double total = 0.0;
-    for_each_term(x, [&](const term& t) { total += node_cost(term_node(t)); });
+    for_each_term(x, [&](const term& t) { total += node_cost(term_node(t), stop); });
     const double limit = total / TARGET_PIECES > MIN_PIECE_COST ? total / TARGET_PIECES : MIN_PIECE_COST;
 
-    splitter pieces(limit, take, context);
+    splitter pieces(limit, take, context, stop);
     for_each_term(x, [&](const term& t) {
         pieces.set_term(t.i * t.j, t.sign);
         const walk_node node = term_node(t);

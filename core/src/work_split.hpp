@@ -17,6 +17,7 @@
 #pragma once
 
 #include "factor_counts.hpp"
+#include "stop_poll.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,10 +37,11 @@ struct split_piece {
 // piece) for each piece, in a fixed order that depends on x alone, and returns
 // the number of pieces. Only exact integer roots and the basic operations of
 // double precision go into the decisions, so the split is the same on every
-// machine. Requires the wheel tables.
-std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context);
+// machine. Requires the wheel tables. Asks `stop` at every node it walks.
+std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context,
+                        stop_poll stop = {});
 
 // The estimated work of a whole node, in the units of split_piece::cost.
-double node_cost(const walk_node& node);
+double node_cost(const walk_node& node, stop_poll stop = {});
 
 }  // namespace roughpi::detail

@@ -18,6 +18,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,6 +47,18 @@ protected:
                 return b;
     }
 };
+
+// count_factor_pairs(n, b, w, r) in 128 bits, one first entry at a time, with
+// a range count for its second entries.
+roughpi::wide_int pairs_one_first_entry_at_a_time(std::int64_t n, std::int64_t b, std::int64_t w, int r)
+{
+    roughpi::wide_int pairs =
+        w / (r * (r + 1)) + roughpi::wide_product(w / r, roughpi::count_rough_in_range(b + 1, n / b));
+    for (std::int64_t u = b + 1, s = roughpi::floor_sqrt(n); u <= s; ++u)
+        if (roughpi::count_rough_in_range(u, u) == 1)
+            pairs += w / 2 + roughpi::wide_product(w, roughpi::count_rough_in_range(u + 1, n / u));
+    return pairs;
+}
 
 // The quotient loop itself: sum of C(n/u) over `count` rough numbers from u0,
 // with counts that leave every kind of partial group, starts next to the wrap
@@ -131,13 +144,31 @@ TEST_P(FastPathsTest, PairCountsNearTheTopOfTheRange)
         const int r = 1 + trial % 3;
         // A multiple of r (r + 1) and of 2, up to about 2^41.
         const std::int64_t w = std::int64_t{r} * (r + 1) * 2 * uniform(1, std::int64_t{1} << 38);
-        roughpi::wide_int expected = w / (r * (r + 1)) + roughpi::wide_product(w / r, roughpi::count_rough_in_range(b + 1, n / b));
-        for (std::int64_t u = b + 1; u <= s; ++u)
-            if (roughpi::count_rough_in_range(u, u) == 1)
-                expected += w / 2 + roughpi::wide_product(w, roughpi::count_rough_in_range(u + 1, n / u));
-        ASSERT_TRUE(roughpi::detail::count_factor_pairs_wide(n, b, w, r, kernels) == expected)
+        ASSERT_TRUE(roughpi::detail::count_factor_pairs_wide(n, b, w, r, kernels) ==
+                    pairs_one_first_entry_at_a_time(n, b, w, r))
             << "n = " << n << ", b = " << b << ", w = " << w << ", r = " << r;
     }
+}
+
+// Long loops and streams run in stretches, with a look at the stop request
+// between them: pair loops of over a million rough numbers (several
+// stretches), below and above the vector paths' largest n, and a node of
+// three entries whose stream of pair loops is several stretches long.
+TEST_P(FastPathsTest, LoopsAndStreamsOfManyStretches)
+{
+    SCOPED_TRACE(trace);
+    const roughpi::detail::path_kernels& kernels = roughpi::detail::kernels_of(GetParam());
+    const std::int64_t small = uniform(100'000'000'000'000, 400'000'000'000'000);
+    const std::int64_t large = uniform(std::int64_t{1} << 60, INT64_MAX);
+    const std::int64_t root = roughpi::floor_sqrt(large);
+    for (const auto& [n, b] : {std::pair{small, std::int64_t{17}}, {large, rough(root - 20'000'000, root - 15'000'000)}})
+        ASSERT_TRUE(roughpi::detail::count_factor_pairs_wide(n, b, 2, 1, kernels) ==
+                    pairs_one_first_entry_at_a_time(n, b, 2, 1))
+            << "n = " << n << ", b = " << b;
+    const std::int64_t n = uniform(10'000'000'000'000, 30'000'000'000'000);
+    ASSERT_EQ(roughpi::count_factor_tuples(n, 17, 6, 1, 3, GetParam()),
+              roughpi::reference::count_factor_tuples(n, 17, 6, 1, 3))
+        << "n = " << n;
 }
 
 // The pair counts under a node of the tuple walk, run as one stream, against

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <stop_token>
 
 namespace {
 std::atomic<long> allocations{0};
@@ -58,6 +59,7 @@ TEST(NoHeapTest, CountingAllocatesNothing)
     ::operator delete(probe);
     ASSERT_GT(allocations.load(), 0);
 
+    const std::stop_source stop;  // its shared state is the caller's allocation
     const long before = allocations.load();
     roughpi::build_wheel_tables();
     std::int64_t sum = 0;
@@ -70,15 +72,15 @@ TEST(NoHeapTest, CountingAllocatesNothing)
     sum += roughpi::li(1'000'000'000) + roughpi::riemann_r(1'000'000'000) + roughpi::li_inverse(1'000'000) +
            roughpi::riemann_r_inverse(1'000'000) + roughpi::nth_prime_estimate(1'000'000'000);
     sum += roughpi::count_rough_in_range(17, 1'000'000);
-    // The split and the pieces: the caller holds the list.
+    // The split and the pieces, as they may be stopped: the caller holds the list.
     std::array<roughpi::prime_count_piece, 64> pieces{};
     const std::int64_t x = 1'000'000'000;
-    const std::size_t count = roughpi::prime_count_pieces(x, pieces);
+    const std::size_t count = roughpi::prime_count_pieces(x, pieces, stop.get_token());
     ASSERT_LE(count, pieces.size());
     roughpi::prime_count_sums sums;
     for (std::size_t i = 0; i < count; ++i)
-        roughpi::prime_count_add_piece(pieces[i], sums);
-    sum += roughpi::prime_count_from_sums(sums);
+        roughpi::prime_count_add_piece(pieces[i], sums, stop.get_token());
+    sum += roughpi::prime_count_from_sums(sums, stop.get_token());
     EXPECT_EQ(allocations.load(), before);
     EXPECT_GT(sum, 0);
 }

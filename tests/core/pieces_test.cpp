@@ -15,10 +15,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -258,6 +262,28 @@ TEST(PiecesTest, EveryCountPassesProvenBoundsThatCatchGrossErrorsOnly)
                  roughpi::internal_error);
     // pi + 1: the net lets it through.
     EXPECT_EQ(roughpi::prime_count_from_sums(with_term(sums, 3, term_of(sums, 3) + 3)), 37'607'912'019);
+}
+
+// A stop ends a piece within milliseconds, with cancelled and the sums as
+// they were, though the piece takes most of a second; the split and the
+// finish of a count stop too.
+TEST(PiecesTest, AStopEndsAPieceOrTheSplitAtOnce)
+{
+    std::array<prime_count_piece, 2> first;  // the count of D_1, then a large pair count
+    roughpi::prime_count_pieces(INT64_MAX, first);
+    prime_count_sums sums;
+    roughpi::prime_count_add_piece(first[0], sums);
+    const prime_count_sums before = sums;
+    std::stop_source stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stop.request_stop();
+    });
+    EXPECT_THROW(roughpi::prime_count_add_piece(first[1], sums, stop.get_token()), roughpi::cancelled);
+    stopper.join();
+    EXPECT_EQ(sums, before);
+    EXPECT_THROW(roughpi::prime_count_pieces(INT64_MAX, first, stop.get_token()), roughpi::cancelled);
+    EXPECT_THROW(roughpi::prime_count_from_sums(sums, stop.get_token()), roughpi::cancelled);
 }
 
 #if defined(__SIZEOF_INT128__)

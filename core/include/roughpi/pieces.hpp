@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 
 namespace roughpi {
 
@@ -117,6 +118,10 @@ private:
 // Cost: a walk over the top levels of the count, about a hundredth of the
 // count itself at 10^12 and less beyond (0.6 s at 2^63 - 1); no heap.
 ROUGHPI_API std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out);
+// The same, looking at `stop` as it walks: throws cancelled once a stop is
+// requested (what it wrote to out is then incomplete).
+ROUGHPI_API std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out,
+                                           const std::stop_token& stop);
 
 // Counts one piece and adds it to sums. Throws input_error, and leaves sums as
 // they were, when the piece is not one that prime_count_pieces made (or was
@@ -125,6 +130,13 @@ ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_cou
 // The same on a given path; throws input_error when the path is not available.
 ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums,
                                        counting_path path);
+// The same, for a piece that may be stopped: the count looks at `stop` every
+// few milliseconds of its work, and once a stop is requested it throws
+// cancelled and leaves sums as they were (what it had counted of the piece
+// is dropped). So a caller waits milliseconds for a stop, not the length of a
+// piece (over a second at 2^63 - 1). No heap, like the rest.
+ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums,
+                                       const std::stop_token& stop);
 
 // Throws input_error unless piece_sums can be the sums of that one piece: its
 // x, one piece, its fingerprint, and in its term (and no other) a value of
@@ -141,5 +153,8 @@ ROUGHPI_API void prime_count_check_piece_sums(const prime_count_piece& piece, co
 // count, the result is checked against proven bounds on pi(x) (internal_error
 // if outside). Cost: the split of x once more; no heap.
 ROUGHPI_API std::int64_t prime_count_from_sums(const prime_count_sums& sums);
+// The same, looking at `stop` as it works out the split: throws cancelled
+// once a stop is requested.
+ROUGHPI_API std::int64_t prime_count_from_sums(const prime_count_sums& sums, const std::stop_token& stop);
 
 }  // namespace roughpi
