@@ -8,7 +8,7 @@
 // (Ctrl-C) and to call the caller's progress, if any. A signal handler that
 // raises (Python's own raises KeyboardInterrupt) or a progress that raises
 // stops the count, through the library's stop token, and the exception is
-// raised again once the workers have finished the pieces in hand.
+// raised again once the workers have dropped the pieces in hand.
 #include <roughpi/roughpi.hpp>
 #include <roughpi/tools/parse_count.hpp>
 

@@ -22,16 +22,21 @@ constexpr std::size_t USUAL_PIECES = 8192;
 
 }  // namespace
 
-std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x)
+std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, const std::stop_token& stop)
 {
     std::vector<prime_count_piece> pieces(USUAL_PIECES);
-    const std::size_t total = prime_count_pieces(x, pieces);
+    const std::size_t total = prime_count_pieces(x, pieces, stop);
     if (total > pieces.size()) {
         pieces.resize(total);
-        prime_count_pieces(x, pieces);
+        prime_count_pieces(x, pieces, stop);
     }
     pieces.resize(total);
     return pieces;
+}
+
+std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x)
+{
+    return prime_count_piece_list(x, std::stop_token());
 }
 
 prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
@@ -62,8 +67,8 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
         return true;
     });
 
-    // A stop request lets the workers take no further piece: they finish
-    // those in hand, and the loop below ends.
+    // A stop request lets the workers take no further piece: they drop
+    // those in hand within milliseconds, and the loop below ends.
     const std::stop_callback stop_workers(options.stop, [&pool] { pool.stop(); });
 
     // The calling thread reports the finished pieces as they come, and the
@@ -111,11 +116,11 @@ std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& option
             options.progress(1.0);
         return pi;
     }
-    const std::vector<prime_count_piece> pieces = prime_count_piece_list(x);
+    const std::vector<prime_count_piece> pieces = prime_count_piece_list(x, options.stop);
     std::vector<std::size_t> todo(pieces.size());
     for (std::size_t i = 0; i < todo.size(); ++i)
         todo[i] = i;
-    return prime_count_from_sums(count_pieces_parallel(pieces, todo, options));
+    return prime_count_from_sums(count_pieces_parallel(pieces, todo, options), options.stop);
 }
 
 std::int64_t prime_count_parallel(std::int64_t x, int threads)

@@ -1,5 +1,7 @@
 #include "worker_pool.hpp"
 
+#include <roughpi/error.hpp>
+
 #include <algorithm>
 
 namespace roughpi::detail {
@@ -35,6 +37,7 @@ worker_pool::~worker_pool()
 
 void worker_pool::work(std::size_t worker)
 {
+    const std::stop_token stop_token = stop_source_.get_token();
     try {
         for (;;) {
             std::size_t index = 0;
@@ -44,12 +47,14 @@ void worker_pool::work(std::size_t worker)
                     break;
             }
             prime_count_sums piece_sums;
-            prime_count_add_piece(pieces_[index], piece_sums);
+            prime_count_add_piece(pieces_[index], piece_sums, stop_token);
             sums_[worker] += piece_sums;
             const std::lock_guard<std::mutex> lock(mutex_);
             finished_.push_back({index, piece_sums});
             changed_.notify_all();
         }
+    } catch (const cancelled&) {
+        // Only stop() asks the pieces to stop: the piece in hand is dropped.
     } catch (...) {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (!error_)

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <span>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -35,7 +36,7 @@ public:
     worker_pool(std::span<const prime_count_piece> pieces, int threads, source next);
     worker_pool(const worker_pool&) = delete;
     worker_pool& operator=(const worker_pool&) = delete;
-    // Stops the workers after their current pieces and joins them.
+    // Stops the workers and joins them.
     ~worker_pool();
 
     // Moves the pieces finished since the last call to `out`, waiting up to
@@ -43,8 +44,13 @@ public:
     // and every finished piece has been collected.
     bool wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out);
 
-    // Workers take no further piece.
-    void stop() { stopping_.store(true, std::memory_order_relaxed); }
+    // Workers take no further piece, and drop the pieces in hand within a few
+    // milliseconds (those never reach wait() or the sums of join()).
+    void stop()
+    {
+        stopping_.store(true, std::memory_order_relaxed);
+        stop_source_.request_stop();
+    }
 
     // Joins the workers, rethrows the first exception any of them met, and
     // returns the sum of their sums.
@@ -57,6 +63,7 @@ private:
     source next_;
     std::mutex next_mutex_;
     std::atomic<bool> stopping_{false};
+    std::stop_source stop_source_;  // the pieces in hand look at it as they count
 
     std::mutex mutex_;  // guards what follows
     std::condition_variable changed_;

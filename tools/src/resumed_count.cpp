@@ -12,7 +12,7 @@ std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<v
         progress(held);
     parallel_options options;
     options.threads = threads;
-    options.stop = std::move(stop);
+    options.stop = stop;
     options.piece_done = [&](std::size_t index, const prime_count_sums& piece_sums) { file.record(index, piece_sums); };
     // Called about ten times a second, and at the end.
     options.progress = [&](double done) {
@@ -32,7 +32,7 @@ std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<v
         throw;
     }
     file.flush();
-    return prime_count_from_sums(sums);
+    return prime_count_from_sums(sums, stop);
 }
 
 }  // namespace roughpi::tools

@@ -51,9 +51,12 @@ struct parallel_options {
     // the exception reaches the caller.
     std::function<void(std::size_t index, const prime_count_sums& piece_sums)> piece_done;
     // If it can be stopped, the count stops when stop is requested: the
-    // workers finish the pieces in hand (a fraction of a second at 10^18) and
-    // the call throws roughpi::cancelled, with no number. With a token that
-    // can be stopped a count always goes piece by piece, also on one thread.
+    // workers drop the pieces in hand (they look at the request every few
+    // milliseconds of counting, and so does the split into pieces), take no
+    // further piece, and the call throws roughpi::cancelled, with no number.
+    // The pieces finished before the stop have reached piece_done. With a
+    // token that can be stopped a count always goes piece by piece, also on
+    // one thread.
     std::stop_token stop;
 };
 
@@ -76,5 +79,8 @@ ROUGHPI_PARALLEL_API prime_count_sums count_pieces_parallel(std::span<const prim
 
 // All the pieces of x, in their fixed order (prime_count_pieces into a vector).
 ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x);
+// The same, throwing cancelled once `stop` is requested.
+ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x,
+                                                                           const std::stop_token& stop);
 
 }  // namespace roughpi

@@ -13,8 +13,8 @@ namespace roughpi::tools {
 // on `threads` threads (0: every CPU the process may use) and each recorded
 // as it is done; what was recorded reaches the disk about ten times a second.
 // progress, if set, gets the share of the whole count done, the file's
-// share included. When `stop` is requested, the pieces in hand are finished
-// and recorded, the file synced, and roughpi::cancelled thrown.
+// share included. When `stop` is requested, the pieces in hand are dropped,
+// the file synced with every piece finished, and roughpi::cancelled thrown.
 std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress,
                            std::stop_token stop = {});
 

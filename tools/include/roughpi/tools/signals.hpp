@@ -13,7 +13,8 @@ void end_on_interrupt();
 
 // Stops the counts on SIGINT and SIGTERM (from its construction on): the
 // first such signal requests a stop of token(), so that the count in hand
-// finishes its pieces, keeps them (a checkpoint file is synced) and throws
+// drops the pieces it is counting, keeps those it finished (a checkpoint
+// file is synced) and throws
 // roughpi::cancelled; the program then ends with signal() + 128. A second
 // signal ends the program at once, as end_on_interrupt does. A signal
 // handler may not request the stop itself: a thread of this object's looks
