@@ -17,6 +17,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,7 +164,7 @@ std::int64_t walk(std::int64_t x, bool up, std::int64_t k, int threads, const pa
     const auto locate = [&](segment_sieve& sieve, std::int64_t i, std::int64_t rest) {
         std::int64_t lo = 0, hi = 0;
         window_of(i, lo, hi);
-        sieve.sieve(lo, hi);
+        sieve.sieve(lo, hi, options.stop);
         return w.up ? sieve.kth_from_bottom(rest) : sieve.kth_from_top(rest);
     };
 
@@ -174,7 +175,7 @@ std::int64_t walk(std::int64_t x, bool up, std::int64_t k, int threads, const pa
                 throw cancelled();
             std::int64_t lo = 0, hi = 0;
             window_of(i, lo, hi);
-            const std::int64_t count = sieve.sieve(lo, hi);
+            const std::int64_t count = sieve.sieve(lo, hi, options.stop);
             if (count >= k)
                 return w.up ? sieve.kth_from_bottom(k) : sieve.kth_from_top(k);
             k -= count;
@@ -184,22 +185,25 @@ std::int64_t walk(std::int64_t x, bool up, std::int64_t k, int threads, const pa
     }
 
     // Workers sieve the windows in turn and report their counts; this thread
-    // adds them up in order until one holds the k-th prime.
+    // adds them up in order until one holds the k-th prime. Then, or on a
+    // failure or a stop request, the workers drop the windows in hand.
     std::mutex mutex;
     std::condition_variable counted;
     std::map<std::int64_t, std::int64_t> counts;  // window -> primes in it
     std::exception_ptr failure;
     std::atomic<std::int64_t> next{0};
-    std::atomic<bool> finished{false};
+    std::stop_source finished;
+    const std::stop_callback finish_on_stop(options.stop, [&finished] { finished.request_stop(); });
     const auto work = [&] {
         try {
             segment_sieve sieve;
-            while (!finished.load() && !options.stop.stop_requested()) {
+            const std::stop_token stop = finished.get_token();
+            while (!stop.stop_requested()) {
                 const std::int64_t i = next.fetch_add(1);
                 std::int64_t lo = 0, hi = 0;
                 if (!w.bounds(i, lo, hi))
                     break;
-                const std::int64_t count = sieve.sieve(lo, hi);
+                const std::int64_t count = sieve.sieve(lo, hi, stop);
                 const std::lock_guard<std::mutex> lock(mutex);
                 counts[i] = count;
                 counted.notify_all();
@@ -213,7 +217,7 @@ std::int64_t walk(std::int64_t x, bool up, std::int64_t k, int threads, const pa
     };
     std::vector<std::thread> workers;
     const auto stop_workers = [&] {
-        finished = true;
+        finished.request_stop();
         for (std::thread& t : workers)
             t.join();
         workers.clear();

@@ -84,7 +84,7 @@ void segment_sieve::cross_off(std::uint64_t p)
         clear_multiples(window_, first_odd_, bits_, start, p);
 }
 
-std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi)
+std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi, const std::stop_token& stop)
 {
     if (lo < 0 || hi < lo || hi - lo >= WINDOW)
         throw internal_error("roughpi: internal error: a window of the sieve out of its bounds");
@@ -107,6 +107,8 @@ std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi)
         cross_off(p);
     }
     for (std::uint64_t a = SMALL_LIMIT + 1; a <= root; a += BLOCK) {
+        if (stop.stop_requested())
+            throw cancelled();
         // The odd numbers of [a, a + BLOCK) up to the root (a is odd).
         const std::uint64_t end = a + BLOCK - 1 < root ? a + BLOCK - 1 : root;
         const std::uint64_t block_bits = (end - a) / 2 + 1;

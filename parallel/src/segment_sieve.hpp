@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <vector>
 
 namespace roughpi::detail {
@@ -25,8 +26,10 @@ public:
     segment_sieve();
 
     // Sieves [lo, hi], 0 <= lo <= hi <= 2^63 - 1 and hi - lo < WINDOW, and
-    // returns the number of primes in it.
-    std::int64_t sieve(std::int64_t lo, std::int64_t hi);
+    // returns the number of primes in it. Looks at `stop` after each block of
+    // the sieving primes' search (a fraction of a millisecond) and throws
+    // cancelled once a stop is requested.
+    std::int64_t sieve(std::int64_t lo, std::int64_t hi, const std::stop_token& stop = {});
 
     // After sieve(): the k-th prime of the window counted from its bottom, or
     // from its top, for 1 <= k <= the count.

@@ -39,9 +39,22 @@ double seconds_to_stop(const std::function<std::int64_t(std::stop_token)>& count
     return std::chrono::duration<double>(clock_type::now() - requested).count();
 }
 
-// A piece of 10^16 takes a few milliseconds (a few tens under a sanitizer):
-// a second is far more than a stop should take.
+// A count looks at the stop every few milliseconds (a few tens under a
+// sanitizer): two seconds is far more than a stop should take, and less than
+// a piece or a window of the sieve near 2^63 takes.
 constexpr double BOUND = 2.0;
+
+// The largest n, and an x near 2^63.
+constexpr std::int64_t LARGEST_N = 216'289'611'853'439'384;
+constexpr std::int64_t NEAR_THE_TOP = INT64_MAX - 1'000'000'000;
+
+roughpi::parallel_options on(int threads, std::stop_token stop)
+{
+    roughpi::parallel_options options;
+    options.threads = threads;
+    options.stop = std::move(stop);
+    return options;
+}
 
 TEST(CancelTest, ACountStopsSoonOnEveryThreadCount)
 {
@@ -50,14 +63,16 @@ TEST(CancelTest, ACountStopsSoonOnEveryThreadCount)
         const std::chrono::milliseconds delay(std::uniform_int_distribution<int>(20, 400)(rng));
         const double seconds = seconds_to_stop(
             [threads](std::stop_token stop) {
-                roughpi::parallel_options options;
-                options.threads = threads;
-                options.stop = std::move(stop);
-                return roughpi::prime_count_parallel(10'000'000'000'000'000, options);
+                return roughpi::prime_count_parallel(10'000'000'000'000'000, on(threads, stop));
             },
             delay);
         EXPECT_LT(seconds, BOUND) << threads << " threads, stopped after " << delay.count() << " ms";
     }
+    // In the split of the largest x.
+    EXPECT_LT(seconds_to_stop(
+                  [](std::stop_token stop) { return roughpi::prime_count_parallel(INT64_MAX, on(2, stop)); },
+                  std::chrono::milliseconds(50)),
+              BOUND);
 }
 
 TEST(CancelTest, TheNthPrimeStopsSoonInItsCountAndItsSieve)
@@ -67,20 +82,23 @@ TEST(CancelTest, TheNthPrimeStopsSoonInItsCountAndItsSieve)
         const std::chrono::milliseconds delay(std::uniform_int_distribution<int>(20, 300)(rng));
         EXPECT_LT(seconds_to_stop(
                       [threads](std::stop_token stop) {
-                          roughpi::parallel_options options;
-                          options.threads = threads;
-                          options.stop = std::move(stop);
-                          return roughpi::nth_prime_parallel(300'000'000'000'000, options);
+                          return roughpi::nth_prime_parallel(300'000'000'000'000, on(threads, stop));
                       },
                       delay),
                   BOUND);
         // The sieve alone: a count of the caller's at x far from p_n.
         EXPECT_LT(seconds_to_stop(
                       [threads](std::stop_token stop) {
-                          roughpi::parallel_options options;
-                          options.threads = threads;
-                          options.stop = std::move(stop);
-                          return roughpi::nth_prime_from_count(300'000'000, 0, 0, options);
+                          return roughpi::nth_prime_from_count(300'000'000, 0, 0, on(threads, stop));
+                      },
+                      std::chrono::milliseconds(50)),
+                  BOUND);
+        // Within a window near 2^63 (from a count made up for the purpose:
+        // the stop comes long before the sieve could run out of range).
+        EXPECT_LT(seconds_to_stop(
+                      [threads](std::stop_token stop) {
+                          return roughpi::nth_prime_from_count(LARGEST_N, NEAR_THE_TOP, LARGEST_N - 1'000'000,
+                                                               on(threads, stop));
                       },
                       std::chrono::milliseconds(50)),
                   BOUND);
