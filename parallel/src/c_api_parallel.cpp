@@ -8,7 +8,11 @@
 #include <roughpi/parallel.h>
 #include <roughpi/parallel.hpp>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stop_token>
+#include <thread>
 
 namespace {
 
@@ -26,11 +30,14 @@ bool flag_set(const volatile int* cancel)
 #endif
 }
 
-// Options that stop the count when *cancel becomes non-zero: the progress,
-// which the count calls about ten times a second on the calling thread,
-// looks at it.
-struct cancellable_options {
-    std::stop_source source;
+// How often the flag is read.
+constexpr std::chrono::milliseconds FLAG_EVERY{10};
+
+// Options that stop the count when *cancel becomes non-zero: a thread of
+// their own reads the flag every FLAG_EVERY while the count runs, so a stop
+// is seen in every part of it (the split, the pieces, the sieve, the finish).
+class cancellable_options {
+public:
     roughpi::parallel_options options;
 
     cancellable_options(int threads, const volatile int* cancel)
@@ -38,14 +45,26 @@ struct cancellable_options {
         options.threads = threads;
         if (cancel == nullptr)
             return;
-        options.stop = source.get_token();
-        options.progress = [this, cancel](double) {
-            if (flag_set(cancel))
-                source.request_stop();
-        };
-        if (flag_set(cancel))
-            source.request_stop();
+        options.stop = source_.get_token();
+        if (flag_set(cancel)) {
+            source_.request_stop();
+            return;
+        }
+        watcher_ = std::jthread([this, cancel](std::stop_token count_over) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            // Wakes when the flag is set, or the count over, or after FLAG_EVERY.
+            while (!wake_.wait_for(lock, count_over, FLAG_EVERY, [cancel] { return flag_set(cancel); }))
+                if (count_over.stop_requested())
+                    return;
+            source_.request_stop();
+        });
     }
+
+private:
+    std::stop_source source_;
+    std::mutex mutex_;
+    std::condition_variable_any wake_;  // woken by the end of the count
+    std::jthread watcher_;              // last: it ends (and is joined) before the rest goes
 };
 
 }  // namespace
@@ -74,7 +93,7 @@ int64_t roughpi_nth_prime_threads(int64_t n, int threads) noexcept
 int64_t roughpi_pi_cancellable(int64_t x, int threads, const volatile int* cancel) noexcept
 {
     return roughpi::detail::c_api_call([&] {
-        const cancellable_options o(threads, cancel);
+        cancellable_options o(threads, cancel);
         return roughpi::prime_count_parallel(x, o.options);
     });
 }
@@ -82,7 +101,7 @@ int64_t roughpi_pi_cancellable(int64_t x, int threads, const volatile int* cance
 int64_t roughpi_nth_prime_cancellable(int64_t n, int threads, const volatile int* cancel) noexcept
 {
     return roughpi::detail::c_api_call([&] {
-        const cancellable_options o(threads, cancel);
+        cancellable_options o(threads, cancel);
         return roughpi::nth_prime_parallel(n, o.options);
     });
 }

@@ -30,8 +30,8 @@ ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_threads(int64_t n, int threads) R
 #define ROUGHPI_CANCELLED (-2)
 
 /* roughpi_pi_threads and roughpi_nth_prime_threads that can be stopped:
- * when *cancel becomes non-zero, the count stops within about a second (the workers finish the
- * pieces in hand; it looks at *cancel about ten times a second) and returns
+ * when *cancel becomes non-zero, the count stops within milliseconds (a thread of
+ * the call reads *cancel every 10 ms; the workers drop the pieces in hand) and returns
  * ROUGHPI_CANCELLED, with "roughpi: the count was cancelled" in
  * roughpi_last_error(). cancel may be null: then nothing stops it.
  * Set the flag from a signal handler, or from another thread with an atomic
