@@ -4,7 +4,7 @@ Exact for every x from 0 to 2**63 - 1, on every CPU the process may use,
 in a few kilobytes whatever x is; the n-th prime from one count and a short
 sieve; and the classic estimates li(x) and R(x) with their inverses. A long
 count releases the GIL, shows its progress to a callable, and stops on
-Ctrl-C (KeyboardInterrupt) within about a second.
+Ctrl-C (KeyboardInterrupt) within a fraction of a second.
 
     >>> import roughpi
     >>> roughpi.prime_pi(10**15)
@@ -86,7 +86,7 @@ def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progr
     every CPU the process may use, with the GIL released. `progress`, if
     given, is called on this thread about ten times a second with the share
     of the work done (0 to 1); if it raises, the count stops and the
-    exception is raised here. Ctrl-C stops the count within about a second
+    exception is raised here. Ctrl-C stops the count within a fraction of a second
     and raises KeyboardInterrupt.
 
         >>> prime_pi(10**12)
