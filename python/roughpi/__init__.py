@@ -86,8 +86,8 @@ def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progr
     every CPU the process may use, with the GIL released. `progress`, if
     given, is called on this thread about ten times a second with the share
     of the work done (0 to 1); if it raises, the count stops and the
-    exception is raised here. Ctrl-C stops the count within a fraction of a second
-    and raises KeyboardInterrupt.
+    exception is raised here. Ctrl-C stops the count within a fraction of
+    a second and raises KeyboardInterrupt.
 
         >>> prime_pi(10**12)
         37607912018
