@@ -50,21 +50,39 @@ public:
             source_.request_stop();
             return;
         }
-        watcher_ = std::jthread([this, cancel](std::stop_token count_over) {
+        watcher_ = std::thread([this, cancel] {
             std::unique_lock<std::mutex> lock(mutex_);
-            // Wakes when the flag is set, or the count over, or after FLAG_EVERY.
-            while (!wake_.wait_for(lock, count_over, FLAG_EVERY, [cancel] { return flag_set(cancel); }))
-                if (count_over.stop_requested())
+            while (!over_) {
+                if (flag_set(cancel)) {
+                    source_.request_stop();
                     return;
-            source_.request_stop();
+                }
+                wake_.wait_for(lock, FLAG_EVERY);
+            }
         });
+    }
+    cancellable_options(const cancellable_options&) = delete;
+    cancellable_options& operator=(const cancellable_options&) = delete;
+
+    // The count is over: the watcher ends at once.
+    ~cancellable_options()
+    {
+        if (!watcher_.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            over_ = true;
+        }
+        wake_.notify_one();
+        watcher_.join();
     }
 
 private:
     std::stop_source source_;
-    std::mutex mutex_;
-    std::condition_variable_any wake_;  // woken by the end of the count
-    std::jthread watcher_;              // last: it ends (and is joined) before the rest goes
+    std::mutex mutex_;  // guards over_
+    std::condition_variable wake_;
+    bool over_ = false;
+    std::thread watcher_;
 };
 
 }  // namespace
