@@ -84,7 +84,7 @@ wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w
 // and `position` its place in the gap cycle.
 wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
                                 std::int32_t position, std::int64_t last, const path_kernels& kernels,
-                                stop_poll stop = {});
+                                stop_poll stop);
 
 // A node of the walk: the non-decreasing k-tuples of rough numbers, each at
 // least b, with product at most n, weighted as in count_factor_tuples (for
@@ -102,7 +102,7 @@ struct walk_node {
 // v = b goes on with the run of b's, and every rough v > b opens a new run. The
 // whole count is the range [b, n]. Requires n >= b^k and the wheel tables.
 wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
-                          const path_kernels& kernels, stop_poll stop = {});
+                          const path_kernels& kernels, stop_poll stop);
 
 // The smallest rough number >= v, for v >= 17.
 std::int64_t next_rough(std::int64_t v);
