@@ -43,7 +43,7 @@ void worker_pool::work(std::size_t worker)
             std::size_t index = 0;
             {
                 const std::lock_guard<std::mutex> lock(next_mutex_);
-                if (stopping_.load(std::memory_order_relaxed) || !next_(index))
+                if (stop_token.stop_requested() || !next_(index))
                     break;
             }
             prime_count_sums piece_sums;

@@ -5,7 +5,6 @@
 
 #include <roughpi/pieces.hpp>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -46,11 +45,7 @@ public:
 
     // Workers take no further piece, and drop the pieces in hand within a few
     // milliseconds (those never reach wait() or the sums of join()).
-    void stop()
-    {
-        stopping_.store(true, std::memory_order_relaxed);
-        stop_source_.request_stop();
-    }
+    void stop() { stop_source_.request_stop(); }
 
     // Joins the workers, rethrows the first exception any of them met, and
     // returns the sum of their sums.
@@ -62,8 +57,7 @@ private:
     std::span<const prime_count_piece> pieces_;
     source next_;
     std::mutex next_mutex_;
-    std::atomic<bool> stopping_{false};
-    std::stop_source stop_source_;  // the pieces in hand look at it as they count
+    std::stop_source stop_source_;  // the workers, and the pieces in hand, look at it
 
     std::mutex mutex_;  // guards what follows
     std::condition_variable changed_;
