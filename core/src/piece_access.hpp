@@ -11,23 +11,32 @@
 #include <roughpi/pieces.hpp>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace roughpi::detail {
 
 struct piece_access {
-    // A 64-bit mix of every field of a piece but the check itself.
+    // A 64-bit mix of every field of a piece but the check and the seal.
     static std::uint64_t check_of(const prime_count_piece& p);
+    // SipHash of every field but the seal, under the process's key.
+    static std::uint64_t seal_of(const prime_count_piece& p);
 
-    // The piece of x that the split handed out.
-    static prime_count_piece make(std::int64_t x, const split_piece& s);
+    // Piece `index` of the split of x that the split handed out; unsealed
+    // until its split's size is known (seal).
+    static prime_count_piece make(std::int64_t x, split_kind kind, std::int32_t index, const split_piece& s);
 
-    // The one piece of an x below 17, whose count has no terms.
-    static prime_count_piece empty_count(std::int64_t x);
+    // The one piece of an x below 17, whose count has no terms; unsealed.
+    static prime_count_piece empty_count(std::int64_t x, split_kind kind);
 
-    // Refuses a piece that prime_count_pieces did not make, or that was
-    // changed since. The fields are checked as well as the check word, so
-    // that no piece reaches the counting outside its preconditions.
+    // Sets the size of the piece's split, its check and its seal.
+    static void seal(prime_count_piece& p, std::int32_t split_size);
+
+    // Refuses a piece that prime_count_pieces did not make in this process,
+    // or that was changed since: every field is under the seal. The fields
+    // are also checked one by one, so that no piece reaches the counting
+    // outside its preconditions whatever the seal.
     static void check(const prime_count_piece& p);
 
     // The piece's count, with its sign: what it adds to its term.
@@ -65,10 +74,22 @@ struct piece_access {
         std::uint64_t fingerprints = 0;
     };
 
-    static split_identity identity_of_split(std::int64_t x, stop_poll stop);
+    static split_identity identity_of_split(std::int64_t x, split_kind kind, stop_poll stop);
 
-    // prime_count_from_sums.
+    // The pieces of x, as prime_count_pieces gives them.
+    static std::size_t pieces_of(std::int64_t x, split_kind kind, std::span<prime_count_piece> out, stop_poll stop);
+
+    // Whether sums hold piece `index`, and marking it held.
+    static bool held(const prime_count_sums& s, std::int32_t index)
+    {
+        return (s.held_[index / 64] >> (index % 64) & 1) != 0;
+    }
+    static void hold(prime_count_sums& s, std::int32_t index) { s.held_[index / 64] |= std::uint64_t{1} << (index % 64); }
+
+    // prime_count_from_sums, against the split's identity.
+    static std::int64_t finish(const prime_count_sums& sums, const split_identity& whole);
     static std::int64_t finish(const prime_count_sums& sums, stop_poll stop);
+    static std::int64_t finish(const prime_count_sums& sums, std::span<const prime_count_piece> split);
 
     // prime_count_sums::to_words and from_words.
     static std::array<std::uint64_t, prime_count_sums::WORDS> words(const prime_count_sums& s);

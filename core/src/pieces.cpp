@@ -3,6 +3,7 @@
 #include "piece_access.hpp"
 
 #include "factor_counts.hpp"
+#include "process_key.hpp"
 #include "refusal.hpp"
 #include "roots.hpp"
 #include "terms.hpp"
@@ -16,20 +17,32 @@ namespace roughpi {
 
 namespace detail {
 
+namespace {
+
+// Every field of a piece but its check, its seal and the size of its split,
+// as 64-bit words (the fingerprint covers these; the seal these and the rest).
+constexpr std::size_t FIELD_WORDS = 11;
+
+}  // namespace
+
 std::uint64_t piece_access::check_of(const prime_count_piece& p)
 {
     std::uint64_t cost_bits = 0;
     std::memcpy(&cost_bits, &p.cost_, sizeof(cost_bits));
-    const std::uint64_t fields[] = {static_cast<std::uint64_t>(p.x_),
-                                    static_cast<std::uint64_t>(p.n_),
-                                    static_cast<std::uint64_t>(p.b_),
-                                    static_cast<std::uint64_t>(p.w_),
-                                    static_cast<std::uint64_t>(p.first_),
-                                    static_cast<std::uint64_t>(p.last_),
-                                    static_cast<std::uint32_t>(p.r_) | std::uint64_t{static_cast<std::uint32_t>(p.k_)} << 32,
-                                    static_cast<std::uint32_t>(p.term_) |
-                                        std::uint64_t{static_cast<std::uint32_t>(p.sign_)} << 32,
-                                    cost_bits};
+    const auto pair = [](std::int32_t low, std::int32_t high) {
+        return static_cast<std::uint32_t>(low) | std::uint64_t{static_cast<std::uint32_t>(high)} << 32;
+    };
+    const std::uint64_t fields[FIELD_WORDS] = {static_cast<std::uint64_t>(p.x_),
+                                               static_cast<std::uint64_t>(p.n_),
+                                               static_cast<std::uint64_t>(p.b_),
+                                               static_cast<std::uint64_t>(p.w_),
+                                               static_cast<std::uint64_t>(p.first_),
+                                               static_cast<std::uint64_t>(p.last_),
+                                               pair(p.r_, p.k_),
+                                               pair(p.term_, p.sign_),
+                                               pair(p.index_, p.split_),
+                                               cost_bits,
+                                               0x7069656365ull};  // "piece"
     // Each word stirred into the state by a multiply-xorshift round.
     std::uint64_t h = 0x726f756768706921ull;  // "roughpi!"
     for (const std::uint64_t f : fields) {
@@ -40,7 +53,24 @@ std::uint64_t piece_access::check_of(const prime_count_piece& p)
     return h;
 }
 
-prime_count_piece piece_access::make(std::int64_t x, const split_piece& s)
+std::uint64_t piece_access::seal_of(const prime_count_piece& p)
+{
+    // The check word stands for the fields it mixes only as long as nobody
+    // can find two pieces with one check (anybody can): so the seal takes
+    // every field itself.
+    std::uint64_t cost_bits = 0;
+    std::memcpy(&cost_bits, &p.cost_, sizeof(cost_bits));
+    siphash h(process_key());
+    for (const std::int64_t f : {p.x_, p.n_, p.b_, p.w_, p.first_, p.last_})
+        h.add_word(static_cast<std::uint64_t>(f));
+    for (const std::int32_t f : {p.r_, p.k_, p.term_, p.sign_, p.index_, p.split_, p.of_, p.reserved_})
+        h.add_word(static_cast<std::uint64_t>(static_cast<std::uint32_t>(f)));
+    h.add_word(cost_bits);
+    h.add_word(p.check_);
+    return h.finish();
+}
+
+prime_count_piece piece_access::make(std::int64_t x, split_kind kind, std::int32_t index, const split_piece& s)
 {
     prime_count_piece p;
     p.x_ = x;
@@ -53,29 +83,45 @@ prime_count_piece piece_access::make(std::int64_t x, const split_piece& s)
     p.last_ = s.last;
     p.term_ = s.term;
     p.sign_ = s.sign;
+    p.index_ = index;
+    p.split_ = static_cast<std::int32_t>(kind);
     p.cost_ = s.cost;
     p.check_ = check_of(p);
     return p;
 }
 
-prime_count_piece piece_access::empty_count(std::int64_t x)
+prime_count_piece piece_access::empty_count(std::int64_t x, split_kind kind)
 {
     prime_count_piece p;
     p.x_ = x;
+    p.index_ = 0;
+    p.split_ = static_cast<std::int32_t>(kind);
     p.cost_ = 1.0;
     p.check_ = check_of(p);
     return p;
 }
 
+void piece_access::seal(prime_count_piece& p, std::int32_t split_size)
+{
+    p.of_ = split_size;
+    p.seal_ = seal_of(p);
+}
+
 void piece_access::check(const prime_count_piece& p)
 {
+    const bool place_ok = p.reserved_ == 0 && p.of_ >= 1 && p.of_ <= MAX_PIECES && p.index_ >= 0 && p.index_ < p.of_ &&
+                          (p.split_ == static_cast<std::int32_t>(split_kind::usual) ||
+                           p.split_ == static_cast<std::int32_t>(split_kind::other));
     const bool fields_ok =
-        ((p.x_ < FIRST_ROUGH && p.k_ == 0) ||
+        place_ok &&
+        ((p.x_ < FIRST_ROUGH && p.k_ == 0 && p.of_ == 1) ||
          (p.x_ >= FIRST_ROUGH && p.k_ >= 1 && p.k_ < TERM_SUMS && p.term_ >= p.k_ && p.term_ < TERM_SUMS &&
           (p.sign_ == 1 || p.sign_ == -1) && p.b_ >= FIRST_ROUGH && p.n_ <= p.x_ && p.w_ >= 1 && p.r_ >= 1 &&
           power_at_most(p.b_, p.k_, p.n_) && p.first_ >= p.b_ && p.first_ <= p.last_));
-    if (!fields_ok || p.check_ != check_of(p))
-        refuse("this piece does not belong to any count (made by hand, or damaged)");
+    // The check word first, which is cheap, then the seal.
+    if (!fields_ok || p.check_ != check_of(p) || p.seal_ != seal_of(p))
+        refuse("this piece is not one of the pieces of a count made by this process (made by hand, changed, "
+               "or from elsewhere)");
 }
 
 wide_int piece_access::value(const prime_count_piece& p, const path_kernels& kernels, stop_poll stop)
@@ -92,78 +138,93 @@ void piece_access::add(const prime_count_piece& piece, prime_count_sums& sums, c
                        stop_poll stop)
 {
     check(piece);
-    if (sums.pieces_ > 0 && sums.x_ != piece.x_)
-        refuse("a piece of the count of %lld cannot be added to sums of the count of %lld",
-               static_cast<long long>(piece.x_), static_cast<long long>(sums.x_));
+    if (sums.pieces_ > 0 && (sums.x_ != piece.x_ || sums.split_ != piece.split_))
+        refuse("a piece of the count of %lld (split %d) cannot be added to sums of the count of %lld (split %d)",
+               static_cast<long long>(piece.x_), piece.split_, static_cast<long long>(sums.x_), sums.split_);
+    if (held(sums, piece.index_))
+        refuse("piece %d of the count of %lld is in these sums already", piece.index_,
+               static_cast<long long>(piece.x_));
     const wide_int v = value(piece, kernels, stop);
     set_term(sums, piece.term_, wrapping_sum(term(sums, piece.term_), v));
     sums.x_ = piece.x_;
+    sums.split_ = piece.split_;
     ++sums.pieces_;
     sums.fingerprints_ += piece.check_;
+    hold(sums, piece.index_);
 }
 
-piece_access::split_identity piece_access::identity_of_split(std::int64_t x, stop_poll stop)
+piece_access::split_identity piece_access::identity_of_split(std::int64_t x, split_kind kind, stop_poll stop)
 {
     split_identity id;
     if (x < FIRST_ROUGH) {
         id.pieces = 1;
-        id.fingerprints = empty_count(x).check_;
+        id.fingerprints = empty_count(x, kind).check_;
         return id;
     }
     ensure_wheel_tables();
     struct context {
         std::int64_t x;
+        split_kind kind;
         split_identity& id;
-    } c{x, id};
+    } c{x, kind, id};
     split_count(
-        x,
+        x, kind,
         [](void* p, const split_piece& piece) {
             auto& c = *static_cast<context*>(p);
+            c.id.fingerprints += make(c.x, c.kind, static_cast<std::int32_t>(c.id.pieces), piece).check_;
             ++c.id.pieces;
-            c.id.fingerprints += make(c.x, piece).check_;
         },
         &c, stop);
     return id;
 }
 
-namespace {
-
-std::size_t pieces_of(std::int64_t x, std::span<prime_count_piece> out, stop_poll stop)
+std::size_t piece_access::pieces_of(std::int64_t x, split_kind kind, std::span<prime_count_piece> out, stop_poll stop)
 {
     if (x < FIRST_ROUGH) {
-        if (!out.empty())
-            out[0] = piece_access::empty_count(x);
+        if (!out.empty()) {
+            out[0] = empty_count(x, kind);
+            seal(out[0], 1);
+        }
         return 1;
     }
     ensure_wheel_tables();
     struct context {
         std::int64_t x;
+        split_kind kind;
         std::span<prime_count_piece> out;
         std::size_t next;
-    } c{x, out, 0};
-    return split_count(
-        x,
+    } c{x, kind, out, 0};
+    const std::size_t total = split_count(
+        x, kind,
         [](void* p, const split_piece& piece) {
             auto& c = *static_cast<context*>(p);
             if (c.next < c.out.size())
-                c.out[c.next] = piece_access::make(c.x, piece);
+                c.out[c.next] = piece_access::make(c.x, c.kind, static_cast<std::int32_t>(c.next), piece);
             ++c.next;
         },
         &c, stop);
+    const std::size_t written = total < out.size() ? total : out.size();
+    for (std::size_t i = 0; i < written; ++i)
+        seal(out[i], static_cast<std::int32_t>(total));
+    return total;
 }
-
-}  // namespace
 
 }  // namespace detail
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
 {
-    return detail::pieces_of(x, out, {});
+    return detail::piece_access::pieces_of(x, split_kind::usual, out, {});
 }
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out, const std::stop_token& stop)
 {
-    return detail::pieces_of(x, out, detail::stop_poll(stop));
+    return detail::piece_access::pieces_of(x, split_kind::usual, out, detail::stop_poll(stop));
+}
+
+std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out, split_kind split,
+                               const std::stop_token& stop)
+{
+    return detail::piece_access::pieces_of(x, split, out, detail::stop_poll(stop));
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums)
@@ -179,6 +240,12 @@ void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sum
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, const std::stop_token& stop)
 {
     detail::piece_access::add(piece, sums, detail::best_kernels(), detail::stop_poll(stop));
+}
+
+void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, counting_path path,
+                           const std::stop_token& stop)
+{
+    detail::piece_access::add(piece, sums, detail::kernels_of(path), detail::stop_poll(stop));
 }
 
 }  // namespace roughpi

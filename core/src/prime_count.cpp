@@ -66,4 +66,10 @@ std::int64_t prime_count(std::int64_t x)
     return detail::count_with(x, detail::best_kernels());
 }
 
+prime_count_interval prime_count_bounds(std::int64_t x) noexcept
+{
+    const detail::pi_bounds bounds = detail::proven_pi_bounds(x);
+    return {bounds.lower, bounds.upper};
+}
+
 }  // namespace roughpi

@@ -1,5 +1,6 @@
 #include "work_split.hpp"
 
+#include "refusal.hpp"
 #include "roots.hpp"
 #include "split_cost.hpp"
 #include "terms.hpp"
@@ -60,6 +61,8 @@ public:
 
     void emit(const walk_node& node, std::int64_t first, std::int64_t last, double cost)
     {
+        if (pieces_ == static_cast<std::size_t>(MAX_PIECES))
+            fail_internally("the split of a count made more than %d pieces", MAX_PIECES);
         if (take_ != nullptr)
             take_(context_, split_piece{term_, sign_, node, first, last, cost});
         ++pieces_;
@@ -251,12 +254,13 @@ double node_cost(const walk_node& node, stop_poll stop)
     return whole.split(node).cost;
 }
 
-std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context,
-                        stop_poll stop)
+std::size_t split_count(std::int64_t x, split_kind kind, void (*take)(void* context, const split_piece& piece),
+                        void* context, stop_poll stop)
 {
     double total = 0.0;
     for_each_term(x, [&](const term& t) { total += node_cost(term_node(t), stop); });
-    const double limit = total / TARGET_PIECES > MIN_PIECE_COST ? total / TARGET_PIECES : MIN_PIECE_COST;
+    const double usual = total / TARGET_PIECES > MIN_PIECE_COST ? total / TARGET_PIECES : MIN_PIECE_COST;
+    const double limit = kind == split_kind::usual ? usual : usual * OTHER_SPLIT_SCALE;
 
     splitter pieces(limit, take, context, stop);
     for_each_term(x, [&](const term& t) {

@@ -19,6 +19,8 @@
 #include "factor_counts.hpp"
 #include "stop_poll.hpp"
 
+#include <roughpi/pieces.hpp>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -34,12 +36,17 @@ struct split_piece {
 };
 
 // Splits the count of x (x >= 17): calls take(context,
-// piece) for each piece, in a fixed order that depends on x alone, and returns
-// the number of pieces. Only exact integer roots and the basic operations of
-// double precision go into the decisions, so the split is the same on every
-// machine. Requires the wheel tables. Asks `stop` at every node it walks.
-std::size_t split_count(std::int64_t x, void (*take)(void* context, const split_piece& piece), void* context,
-                        stop_poll stop = {});
+// piece) for each piece, in a fixed order that depends on x and the kind of
+// split alone, and returns the number of pieces (at most MAX_PIECES:
+// internal_error past it). Only exact integer roots and the basic operations
+// of double precision go into the decisions, so the split is the same on
+// every machine. Requires the wheel tables. Asks `stop` at every node it walks.
+//
+// The other split aims at pieces OTHER_SPLIT_SCALE times as large: every cut
+// that is not at the end of a node or a term falls elsewhere.
+inline constexpr double OTHER_SPLIT_SCALE = 1.37;
+std::size_t split_count(std::int64_t x, split_kind kind, void (*take)(void* context, const split_piece& piece),
+                        void* context, stop_poll stop = {});
 
 // The estimated work of a whole node, in the units of split_piece::cost.
 double node_cost(const walk_node& node, stop_poll stop = {});

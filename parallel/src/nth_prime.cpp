@@ -279,8 +279,20 @@ std::int64_t from_count(std::int64_t n, std::int64_t x, std::int64_t pi_x, const
 std::int64_t nth_prime_from_count(std::int64_t n, std::int64_t x, std::int64_t pi_x, const parallel_options& options)
 {
     nth_prime_estimate(n);  // refuses n out of range
-    if (x < 0 || pi_x < 0 || pi_x > x)
-        refuse("pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) + " cannot be");
+    if (x < 0)
+        refuse("nth_prime_from_count: x = " + std::to_string(x) + " is below 0");
+    // The caller's count must at least be one that pi(x) can be; where the
+    // count takes milliseconds it must be the count itself. (Above, a count
+    // that is off by a little within the bounds gives a prime near p_n that
+    // the bounds on p_n may not catch: the caller vouches for it.)
+    const prime_count_interval bounds = prime_count_bounds(x);
+    if (pi_x < bounds.lower || pi_x > bounds.upper)
+        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) +
+               " cannot be: pi(" + std::to_string(x) + ") is proven to lie in [" + std::to_string(bounds.lower) +
+               ", " + std::to_string(bounds.upper) + "]");
+    if (x < PARALLEL_FROM && pi_x != prime_count(x))
+        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) +
+               " is not so: pi(" + std::to_string(x) + ") = " + std::to_string(prime_count(x)));
     return from_count(n, x, pi_x, options, 0.0);
 }
 
@@ -295,6 +307,7 @@ std::int64_t nth_prime_parallel(std::int64_t n, const parallel_options& options)
     parallel_options count_options;
     count_options.threads = options.threads;
     count_options.stop = options.stop;
+    count_options.double_check = options.double_check;
     if (options.progress)
         count_options.progress = [&](double share) { options.progress(COUNT_SHARE * share); };
     const std::int64_t pi_x = prime_count_parallel(x, count_options);

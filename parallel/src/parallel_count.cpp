@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <stop_token>
 #include <string>
 
@@ -17,21 +18,30 @@ namespace {
 // How often the progress is reported.
 constexpr std::chrono::milliseconds PROGRESS_EVERY{100};
 
-// Pieces a count has at most in practice, for the first try at the list.
-constexpr std::size_t USUAL_PIECES = 8192;
+// The pieces pieces[i], i in todo, counted on `path` (count_pieces_parallel).
+prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
+                                 const parallel_options& options, counting_path path);
+
+// Progress over [from, from + share) of the whole.
+std::function<void(double)> part_of(const std::function<void(double)>& progress, double from, double share)
+{
+    if (!progress)
+        return {};
+    return [progress, from, share](double done) { progress(from + share * done); };
+}
 
 }  // namespace
 
+std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, split_kind split, const std::stop_token& stop)
+{
+    std::vector<prime_count_piece> pieces(MAX_PIECES);
+    pieces.resize(prime_count_pieces(x, pieces, split, stop));
+    return pieces;
+}
+
 std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, const std::stop_token& stop)
 {
-    std::vector<prime_count_piece> pieces(USUAL_PIECES);
-    const std::size_t total = prime_count_pieces(x, pieces, stop);
-    if (total > pieces.size()) {
-        pieces.resize(total);
-        prime_count_pieces(x, pieces, stop);
-    }
-    pieces.resize(total);
-    return pieces;
+    return prime_count_piece_list(x, split_kind::usual, stop);
 }
 
 std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x)
@@ -41,6 +51,14 @@ std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x)
 
 prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
                                        const parallel_options& options)
+{
+    return count_pieces_on(pieces, todo, options, best_counting_path());
+}
+
+namespace {
+
+prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
+                                 const parallel_options& options, counting_path path)
 {
     int threads = detail::resolve_threads(options.threads);
 
@@ -65,7 +83,7 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
             return false;
         index = order[cursor++];
         return true;
-    });
+    }, path);
 
     // A stop request lets the workers take no further piece: they drop
     // those in hand within milliseconds, and the loop below ends.
@@ -102,25 +120,74 @@ prime_count_sums count_pieces_parallel(std::span<const prime_count_piece> pieces
     return sums;
 }
 
+// Every piece of the split `split` of x, counted on `path`.
+std::int64_t count_split(std::int64_t x, split_kind split, const parallel_options& options, counting_path path)
+{
+    const std::vector<prime_count_piece> pieces = prime_count_piece_list(x, split, options.stop);
+    std::vector<std::size_t> todo(pieces.size());
+    for (std::size_t i = 0; i < todo.size(); ++i)
+        todo[i] = i;
+    // The list was made here: the sums are checked against it, not against
+    // the split worked out once more.
+    return prime_count_from_sums(count_pieces_on(pieces, todo, options, path), pieces);
+}
+
+}  // namespace
+
 std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& options)
 {
     const int threads = detail::resolve_threads(options.threads);
     if (options.stop.stop_requested())
         throw cancelled();
+    if (options.double_check) {
+        parallel_options first = options;
+        first.double_check = false;
+        first.progress = part_of(options.progress, 0.0, 0.5);
+        const std::int64_t pi = prime_count_parallel(x, first);
+        parallel_options second = first;
+        second.piece_done = nullptr;
+        second.progress = part_of(options.progress, 0.5, 0.5);
+        return double_checked(x, pi, prime_count_other_way(x, second));
+    }
     // A count that takes milliseconds, or one on this thread that nobody
-    // watches or may stop, runs whole; the rest goes piece by piece.
-    if (x < PARALLEL_FROM ||
+    // watches or may stop, runs whole (unless its pieces are asked for);
+    // the rest goes piece by piece.
+    if ((x < PARALLEL_FROM && !options.piece_done) ||
         (threads == 1 && !options.progress && !options.piece_done && !options.stop.stop_possible())) {
         const std::int64_t pi = prime_count(x);
         if (options.progress)
             options.progress(1.0);
         return pi;
     }
-    const std::vector<prime_count_piece> pieces = prime_count_piece_list(x, options.stop);
-    std::vector<std::size_t> todo(pieces.size());
-    for (std::size_t i = 0; i < todo.size(); ++i)
-        todo[i] = i;
-    return prime_count_from_sums(count_pieces_parallel(pieces, todo, options), options.stop);
+    return count_split(x, split_kind::usual, options, best_counting_path());
+}
+
+std::int64_t prime_count_other_way(std::int64_t x, const parallel_options& options)
+{
+    detail::resolve_threads(options.threads);
+    parallel_options other = options;
+    other.piece_done = nullptr;
+    return count_split(x, split_kind::other, other, second_counting_path());
+}
+
+counting_path second_counting_path() noexcept
+{
+    const counting_path best = best_counting_path();
+    // counting_paths() lists the paths from the plainest up.
+    const std::span<const counting_path> paths = counting_paths();
+    for (auto it = paths.rbegin(); it != paths.rend(); ++it)
+        if (*it != best && counting_path_available(*it))
+            return *it;
+    return best;
+}
+
+std::int64_t double_checked(std::int64_t x, std::int64_t first, std::int64_t second)
+{
+    if (first != second)
+        throw internal_error("roughpi: internal error: the double check of pi(" + std::to_string(x) +
+                             ") failed: the first count gave " + std::to_string(first) + ", the second " +
+                             std::to_string(second) + "; no result is given");
+    return first;
 }
 
 std::int64_t prime_count_parallel(std::int64_t x, int threads)

@@ -6,8 +6,8 @@
 
 namespace roughpi::detail {
 
-worker_pool::worker_pool(std::span<const prime_count_piece> pieces, int threads, source next)
-    : pieces_(pieces), next_(std::move(next)), sums_(static_cast<std::size_t>(threads))
+worker_pool::worker_pool(std::span<const prime_count_piece> pieces, int threads, source next, counting_path path)
+    : pieces_(pieces), next_(std::move(next)), path_(path), sums_(static_cast<std::size_t>(threads))
 {
     running_ = threads;
     threads_.reserve(static_cast<std::size_t>(threads));
@@ -47,7 +47,7 @@ void worker_pool::work(std::size_t worker)
                     break;
             }
             prime_count_sums piece_sums;
-            prime_count_add_piece(pieces_[index], piece_sums, stop_token);
+            prime_count_add_piece(pieces_[index], piece_sums, path_, stop_token);
             sums_[worker] += piece_sums;
             const std::lock_guard<std::mutex> lock(mutex_);
             finished_.push_back({index, piece_sums});

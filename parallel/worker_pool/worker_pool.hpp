@@ -25,14 +25,14 @@ struct finished_piece {
 };
 
 // `threads` workers, each taking piece indices from `next` until it returns
-// false, counting pieces[index] into sums of its own and handing each
+// false, counting pieces[index] on `path` into sums of its own and handing each
 // finished piece to the thread that owns the pool, which collects them with
 // wait(). `next` is called from the workers, one call at a time.
 class worker_pool {
 public:
     using source = std::function<bool(std::size_t& index)>;
 
-    worker_pool(std::span<const prime_count_piece> pieces, int threads, source next);
+    worker_pool(std::span<const prime_count_piece> pieces, int threads, source next, counting_path path);
     worker_pool(const worker_pool&) = delete;
     worker_pool& operator=(const worker_pool&) = delete;
     // Stops the workers and joins them.
@@ -56,6 +56,7 @@ private:
 
     std::span<const prime_count_piece> pieces_;
     source next_;
+    counting_path path_;
     std::mutex next_mutex_;
     std::stop_source stop_source_;  // the workers, and the pieces in hand, look at it
 

@@ -4,6 +4,7 @@
 // Also the 128-bit sums, with and without the compiler's __int128.
 #include "support/brute_force.hpp"
 #include "support/random_seed.hpp"
+#include "piece_access.hpp"
 #include "prime_bounds.hpp"
 #include "wide_int.hpp"
 
@@ -102,27 +103,49 @@ TEST(PiecesTest, MisuseIsRefusedAndChangesNothing)
     roughpi::prime_count_add_piece(pieces[0], sums);
     const prime_count_sums before = sums;
 
-    // A piece that no split made: default, or with any byte changed.
+    // A piece that no split made: default, or with any byte changed, also
+    // when its fingerprint is then worked out again as the library does (a
+    // forger can: the mixer is no secret), and a forged weight of 2^62 that
+    // once overflowed in the pair loop.
     EXPECT_THROW(roughpi::prime_count_add_piece(prime_count_piece{}, sums), roughpi::input_error);
+    const auto forged = [](prime_count_piece piece, std::size_t byte, unsigned char value) {
+        unsigned char raw[sizeof(prime_count_piece)];
+        std::memcpy(raw, &piece, sizeof(raw));
+        const std::uint64_t fingerprint = piece.fingerprint();
+        std::size_t at = 0;  // where the fingerprint is held
+        while (std::memcmp(raw + at, &fingerprint, sizeof fingerprint) != 0)
+            ++at;
+        raw[byte] = value;
+        std::memcpy(static_cast<void*>(&piece), raw, sizeof(raw));
+        const std::uint64_t again = roughpi::detail::piece_access::check_of(piece);
+        if (byte < at || byte >= at + sizeof again)
+            std::memcpy(raw + at, &again, sizeof again);
+        std::memcpy(static_cast<void*>(&piece), raw, sizeof(raw));
+        return piece;
+    };
     for (std::size_t byte = 0; byte < sizeof(prime_count_piece); ++byte) {
         prime_count_piece damaged = pieces[1];
         unsigned char raw[sizeof(prime_count_piece)];
         std::memcpy(raw, &damaged, sizeof(raw));
+        EXPECT_THROW(roughpi::prime_count_add_piece(forged(pieces[1], byte, raw[byte] ^ 0x10), sums),
+                     roughpi::input_error)
+            << "byte " << byte;
         raw[byte] ^= 0x10;
-        std::memcpy(&damaged, raw, sizeof(raw));
+        std::memcpy(static_cast<void*>(&damaged), raw, sizeof(raw));
         EXPECT_THROW(roughpi::prime_count_add_piece(damaged, sums), roughpi::input_error) << "byte " << byte;
     }
+    // The weight is the fourth field: 2^62 in its top byte.
+    EXPECT_THROW(roughpi::prime_count_add_piece(forged(pieces[1], 3 * 8 + 7, 0x40), sums), roughpi::input_error);
     // A piece of another count.
     EXPECT_THROW(roughpi::prime_count_add_piece(pieces_of(x + 1)[1], sums), roughpi::input_error);
     EXPECT_TRUE(sums == before);
 
-    // Finishing from sums that miss a piece or hold one twice.
+    // A piece twice, and finishing from sums that miss a piece.
+    EXPECT_THROW(roughpi::prime_count_add_piece(pieces[0], sums), roughpi::input_error);
+    EXPECT_TRUE(sums == before);
     for (std::size_t i = 1; i < pieces.size(); ++i)
         roughpi::prime_count_add_piece(pieces[i], sums);
     const prime_count_sums complete = sums;
-    prime_count_sums twice = complete;
-    roughpi::prime_count_add_piece(pieces[2], twice);
-    EXPECT_THROW(roughpi::prime_count_from_sums(twice), roughpi::input_error);
     EXPECT_THROW(roughpi::prime_count_from_sums(before), roughpi::input_error);
     EXPECT_THROW(roughpi::prime_count_from_sums(prime_count_sums{}), roughpi::input_error);
     EXPECT_EQ(roughpi::prime_count_from_sums(complete), roughpi::prime_count(x));
@@ -163,13 +186,20 @@ TEST(PiecesTest, SumsFinishOnlyFromTheWholeSplit)
     };
     EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0})), roughpi::input_error);
     EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0, 1, 2, 3, 4, 5, 6, 7, 8, 9})), roughpi::input_error);
-    EXPECT_THROW(roughpi::prime_count_from_sums(sums_of({0, 0})), roughpi::input_error);
-    // As many pieces as the split has, one of them twice and one missing.
-    prime_count_sums swapped = sums_of({0});
+    EXPECT_THROW(sums_of({0, 0}), roughpi::input_error);
+    // As many pieces as the split has, one of them twice and one missing:
+    // refused where the two sums meet.
+    prime_count_sums first = sums_of({0});
+    prime_count_sums rest;
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
-        roughpi::prime_count_add_piece(pieces[i], swapped);
-    EXPECT_EQ(swapped.pieces(), pieces.size());
-    EXPECT_THROW(roughpi::prime_count_from_sums(swapped), roughpi::input_error);
+        roughpi::prime_count_add_piece(pieces[i], rest);
+    EXPECT_THROW(first += rest, roughpi::input_error);
+    // And the list of the split itself must be whole.
+    prime_count_sums all = rest;
+    roughpi::prime_count_add_piece(pieces.back(), all);
+    EXPECT_EQ(roughpi::prime_count_from_sums(all, pieces), roughpi::prime_count(x));
+    EXPECT_THROW(roughpi::prime_count_from_sums(all, std::span(pieces).first(pieces.size() - 1)), roughpi::input_error);
+    EXPECT_THROW(roughpi::prime_count_from_sums(rest, pieces), roughpi::input_error);
 }
 
 // Sums with term k of `sums` set to `value`, through the words.
@@ -215,8 +245,8 @@ TEST(PiecesTest, PieceSumsFromOutsideMustFitTheirPiece)
         {"no piece", prime_count_sums{}},
         {"another piece", other_piece},
         {"another x", word_changed(0, 20'000'000'001)},
-        {"two pieces", word_changed(1, 2)},
         {"another fingerprint", word_changed(2, piece.fingerprint() + 1)},
+        {"held as another piece", word_changed(prime_count_sums::HELD_WORD, 4)},
         {"a term the piece does not add to", with_term(own, k == 1 ? 2 : 1, 5)},
         {"no value in its term and one in another", with_term(with_term(own, k, 0), k == 1 ? 2 : 1, value)},
         {"the other sign", with_term(own, k, -value)},
@@ -225,8 +255,11 @@ TEST(PiecesTest, PieceSumsFromOutsideMustFitTheirPiece)
     for (const auto& r : refused)
         EXPECT_THROW(roughpi::prime_count_check_piece_sums(piece, r.sums), roughpi::input_error) << r.what;
 
-    // Words that no sums give: a value in S_0, which no piece adds to; empty
-    // sums with a term; a term beyond the last of x (17^9 > 2 10^10).
+    // Words that no sums give: a piece count that is not the number of
+    // pieces held; a value in S_0, which no piece adds to; empty sums with a
+    // term; a term beyond the last of x (17^9 > 2 10^10).
+    EXPECT_THROW(word_changed(1, 2), roughpi::input_error);
+    EXPECT_THROW(word_changed(prime_count_sums::SPLIT_WORD, 2), roughpi::input_error);
     EXPECT_THROW(with_term(own, 0, 1), roughpi::input_error);
     EXPECT_THROW(with_term(prime_count_sums{}, 5, 1), roughpi::input_error);
     EXPECT_THROW(with_term(own, 9, 1), roughpi::input_error);

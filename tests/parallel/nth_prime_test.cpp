@@ -143,10 +143,17 @@ TEST(NthPrimeTest, ThreadsAndCountsOfTheCallerAgreeAndMisuseIsRefused)
     roughpi::parallel_options too_many;
     too_many.threads = roughpi::MAX_THREADS + 1;
     EXPECT_THROW(roughpi::nth_prime_parallel(100, too_many), roughpi::input_error);
-    EXPECT_THROW(roughpi::nth_prime_from_count(100, 1000, 1001, {}), roughpi::input_error);
     EXPECT_THROW(roughpi::nth_prime_from_count(100, -1, 0, {}), roughpi::input_error);
-    // A count that is far off still ends in the n-th prime's checks, not a number.
-    EXPECT_THROW(roughpi::nth_prime_from_count(1'000'000, 10'000'000, 0, {}), roughpi::internal_error);
+    // Counts that pi(x) cannot be (once they sieved for ever near 2^63, or
+    // gave 13 and 113 for p_5), and below 10^10 any but pi(x) itself.
+    const struct {
+        std::int64_t n, x, pi_x;
+    } impossible[] = {{100, 1000, 1001},         {1, INT64_MAX, INT64_MAX}, {5, 2, 0},
+                      {5, 100, 0},              {5, 100, 24},             {1'000'000, 10'000'000, 0},
+                      {10, 1'000'000'000'000, 1}};
+    for (const auto& c : impossible)
+        EXPECT_THROW(roughpi::nth_prime_from_count(c.n, c.x, c.pi_x, {}), roughpi::input_error)
+            << c.n << ", " << c.x << ", " << c.pi_x;
 }
 
 }  // namespace

@@ -225,6 +225,7 @@ checkpoint_contents checkpoint_format::read(std::string_view text, std::string_v
         sum_words[0] = static_cast<std::uint64_t>(x_);
         sum_words[1] = 1;
         sum_words[2] = piece.fingerprint();
+        sum_words[prime_count_sums::HELD_WORD + index / 64] = std::uint64_t{1} << (index % 64);
         const std::size_t terms = piece.term() > 0 ? 1 : 0;
         if (parts.size() != 3 + terms)
             throw damaged(piece_name + ": a record of this piece holds " + std::to_string(terms) + " term" +

@@ -33,8 +33,10 @@ ROUGHPI_PARALLEL_API std::int64_t nth_prime_parallel(std::int64_t n, const paral
 // p_n, given pi(x) = pi_x for some x, from a count of the caller's (as
 // roughpi --nth --checkpoint has it): the sieve from x to p_n alone, on
 // options.threads threads. pi_x must be the exact count; the stretch to sieve
-// is as long as x is far from p_n. input_error when n, x or pi_x is out of
-// range (x from 0 to 2^63 - 1, pi_x from 0 to x).
+// is as long as x is far from p_n. input_error when n or x is out of range
+// (x from 0 to 2^63 - 1), when pi_x is outside the proven bounds on pi(x)
+// (prime_count_bounds), and below x = 10^10, where a count takes
+// milliseconds, when it is not pi(x) itself.
 ROUGHPI_PARALLEL_API std::int64_t nth_prime_from_count(std::int64_t n, std::int64_t x, std::int64_t pi_x,
                                                        const parallel_options& options = {});
 

@@ -58,6 +58,15 @@ struct parallel_options {
     // token that can be stopped a count always goes piece by piece, also on
     // one thread.
     std::stop_token stop;
+    // Count twice, as independently as the method allows, and give the
+    // value only when both agree (internal_error naming both otherwise): the
+    // usual split on the best counting path, then the other split of x
+    // (whose pieces end elsewhere, so no piece sum is shared) on another
+    // path where this processor has more than one (second_counting_path).
+    // It guards against a fault of one path, of a core or of memory; it
+    // takes about twice the time. piece_done sees the pieces of the first
+    // count only, and progress runs once over both.
+    bool double_check = false;
 };
 
 // pi(x) on options.threads threads (every CPU it may use by default). Throws
@@ -77,10 +86,28 @@ ROUGHPI_PARALLEL_API prime_count_sums count_pieces_parallel(std::span<const prim
                                                             std::span<const std::size_t> todo,
                                                             const parallel_options& options = {});
 
+// The second count of a double check: pi(x) from the other split of x, on
+// second_counting_path(), on options.threads threads with options.progress
+// and options.stop (piece_done is not called: these pieces are not those of
+// a checkpoint). Compare it with a count of the usual split
+// (double_checked).
+ROUGHPI_PARALLEL_API std::int64_t prime_count_other_way(std::int64_t x, const parallel_options& options = {});
+
+// The counting path of the second count: the best path this processor has
+// other than best_counting_path(), or that one where it is the only one.
+ROUGHPI_PARALLEL_API counting_path second_counting_path() noexcept;
+
+// `first` when the two counts of x agree; internal_error naming both when
+// they do not.
+ROUGHPI_PARALLEL_API std::int64_t double_checked(std::int64_t x, std::int64_t first, std::int64_t second);
+
 // All the pieces of x, in their fixed order (prime_count_pieces into a vector).
 ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x);
 // The same, throwing cancelled once `stop` is requested.
 ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x,
+                                                                           const std::stop_token& stop);
+// The same for either split.
+ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, split_kind split,
                                                                            const std::stop_token& stop);
 
 }  // namespace roughpi
