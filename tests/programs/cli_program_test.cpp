@@ -117,8 +117,11 @@ TEST(CliProgramTest, AFailedWriteIsAnError)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "roughpi: cannot write to standard output\n");
     // The help and the version too.
-    EXPECT_EQ(run({"--help"}, "/dev/full").status, 1);
-    EXPECT_EQ(run({"--version"}, "/dev/full").status, 1);
+    for (const char* option : {"--help", "--version"}) {
+        const outcome asked = run({option}, "/dev/full");
+        EXPECT_EQ(asked.status, 1) << option;
+        EXPECT_EQ(asked.err, "roughpi: cannot write to standard output\n") << option;
+    }
 }
 
 TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
