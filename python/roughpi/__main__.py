@@ -45,7 +45,9 @@ def main(argv: list[str]) -> int:
     errors = []
     for text in argv:
         try:
-            numbers.append(_roughpi.parse_number(text))
+            # The bytes that were given (as os.fsencode gives them back), so
+            # that the message shows them as the program does.
+            numbers.append(_roughpi.parse_number(os.fsencode(text)))
         except ValueError as error:
             errors.append(str(error))
     for error in errors:

@@ -115,3 +115,9 @@ def test_python_minus_m_roughpi_reports_a_standard_output_it_cannot_write():
             assert python_m_roughpi(*args, redirect=redirect) == (1, "roughpi: cannot write to standard output\n"), \
                 (redirect, args)
 
+
+def test_python_minus_m_roughpi_shows_control_characters_escaped():
+    status, err = python_m_roughpi("12\x1b[2J", "a\nb", "\t\\", b"\xff\xc3\xa9")
+    assert status == 2
+    assert err == ("roughpi: '12\\x1b[2J' is not a number\nroughpi: 'a\\nb' is not a number\n"
+                   "roughpi: '\\t\\\\' is not a number\nroughpi: '\\xff\\xc3\\xa9' is not a number\n")
