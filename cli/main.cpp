@@ -115,9 +115,10 @@ int run(int argc, char** argv)
 {
     const command_line line = parse_command_line(argc, argv);
     if (line.help)
-        return write_stdout(help_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
+        return write_stdout_or_report(PROGRAM, help_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
     if (line.version)
-        return write_stdout(std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK : EXIT_FAILED;
+        return write_stdout_or_report(PROGRAM, std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK
+                                                                                                    : EXIT_FAILED;
     if (!line.errors.empty()) {
         report_usage_errors(PROGRAM, line.errors);
         return EXIT_USAGE;
@@ -152,12 +153,10 @@ int run(int argc, char** argv)
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         const std::string result = count_line(value, line.time, elapsed.count());
-        if (output) {
+        if (output)
             results += result;
-        } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done
-            report_error(PROGRAM, "cannot write to standard output");
+        else if (!write_stdout_or_report(PROGRAM, result))  // a line at a time: a pipe sees each count when done
             return EXIT_FAILED;
-        }
     }
     if (output)
         output->replace_with(results);  // throws what goes wrong, to end with EXIT_FAILED

@@ -86,10 +86,13 @@ int run(mpi_session& session, int argc, char** argv)
     if (line.kind != count_kind::pi && !line.help && !line.version)
         line.errors.push_back(std::string(kind_option(line.kind)) + " is roughpi's: roughpi-mpi counts pi(x) alone");
     if (line.help)
-        return !leader || write_stdout(help_text(PROGRAM, THREADS_DEFAULT, false) + MPI_HELP) ? EXIT_OK : EXIT_FAILED;
+        return !leader || write_stdout_or_report(PROGRAM, help_text(PROGRAM, THREADS_DEFAULT, false) + MPI_HELP)
+                   ? EXIT_OK
+                   : EXIT_FAILED;
     if (line.version)
-        return !leader || write_stdout(std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK
-                                                                                               : EXIT_FAILED;
+        return !leader || write_stdout_or_report(PROGRAM, std::string(PROGRAM) + " " + roughpi::version() + "\n")
+                   ? EXIT_OK
+                   : EXIT_FAILED;
     if (!line.errors.empty()) {
         if (leader)
             report_usage_errors(PROGRAM, line.errors, false);
@@ -127,8 +130,7 @@ int run(mpi_session& session, int argc, char** argv)
             const std::string result = count_line(pi, line.time, elapsed.count());
             if (output) {
                 results += result;
-            } else if (!write_stdout(result)) {  // one line at a time, so that a pipe sees each count when it is done
-                report_error(PROGRAM, "cannot write to standard output");
+            } else if (!write_stdout_or_report(PROGRAM, result)) {  // a line at a time: a pipe sees each count
                 status = EXIT_FAILED;
             }
         } else {

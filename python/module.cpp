@@ -11,6 +11,7 @@
 // raised again once the workers have dropped the pieces in hand.
 #include <roughpi/roughpi.hpp>
 #include <roughpi/tools/parse_count.hpp>
+#include <roughpi/tools/printable.hpp>
 
 #include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
@@ -86,12 +87,14 @@ std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress)
 }
 
 // A number as the roughpi program reads it (1e10, 2^32+1, ...), for
-// python -m roughpi; ValueError with the program's message.
+// python -m roughpi, from the bytes of the argument; ValueError with the
+// program's message, the argument in it shown as the program shows it.
 std::int64_t parse_number(const std::string& text)
 {
     const roughpi::tools::parsed_count parsed = roughpi::tools::parse_count(text);
     if (parsed.status != roughpi::tools::parse_status::ok)
-        throw py::value_error(roughpi::tools::parse_error_message(text, parsed.status));
+        throw py::value_error(
+            roughpi::tools::parse_error_message(roughpi::tools::printable(text), parsed.status));
     return parsed.value;
 }
 

@@ -1,8 +1,10 @@
 """Long counts from Python: the GIL is released while they run, Ctrl-C
 stops them within a fraction of a second with KeyboardInterrupt, and the progress
-callable is called with the share done, its exception stopping the count."""
+callable is called with the share done, its exception stopping the count;
+and python -m roughpi, which answers as the roughpi program does."""
 
 import _thread
+import os
 import signal
 import subprocess
 import sys
@@ -96,3 +98,26 @@ def test_python_minus_m_roughpi_is_the_program():
     bad = run("10", "abc", "-5")
     assert bad.returncode == 2 and bad.stdout == ""
     assert bad.stderr == "roughpi: 'abc' is not a number\nroughpi: '-5' is negative\n"
+
+
+def python_m_roughpi(*args, redirect=""):
+    """python -m roughpi with the arguments (str or bytes), its standard output
+    sent where the shell's redirect says; its standard error as text."""
+    command = [b"sh", b"-c", f'exec "$@" {redirect}'.encode(), b"sh", os.fsencode(sys.executable), b"-m", b"roughpi"]
+    done = subprocess.run(command + [os.fsencode(a) for a in args], capture_output=True)
+    return done.returncode, done.stderr.decode()
+
+
+def test_python_minus_m_roughpi_reports_a_standard_output_it_cannot_write():
+    redirects = [">&-"] + ([">/dev/full"] if os.path.exists("/dev/full") else [])
+    for redirect in redirects:
+        for args in (["1e10"], ["10", "100"], ["--help"]):
+            assert python_m_roughpi(*args, redirect=redirect) == (1, "roughpi: cannot write to standard output\n"), \
+                (redirect, args)
+
+
+def test_python_minus_m_roughpi_shows_control_characters_escaped():
+    status, err = python_m_roughpi("12\x1b[2J", "a\nb", "\t\\", b"\xff\xc3\xa9")
+    assert status == 2
+    assert err == ("roughpi: '12\\x1b[2J' is not a number\nroughpi: 'a\\nb' is not a number\n"
+                   "roughpi: '\\t\\\\' is not a number\nroughpi: '\\xff\\xc3\\xa9' is not a number\n")

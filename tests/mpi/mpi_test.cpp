@@ -335,9 +335,11 @@ TEST(MpiProgramTest, OutputGoesWholeToItsFile)
     EXPECT_EQ(lines_equal_to(refused.err, "roughpi-mpi: --output '/dev/null' is not a regular file"), 1) << refused.err;
     // Under mpirun rank 0 writes to a pipe, and a failed write of mpirun's own
     // goes unseen; started alone, the rank sees it.
-    const outcome full = run_command("sh -c \"" + program_with({"100"}) + " > /dev/full\"");
-    EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.err, "roughpi-mpi: cannot write to standard output\n");
+    for (const char* arg : {"100", "--help", "--version"}) {
+        const outcome full = run_command("sh -c \"" + program_with({arg}) + " > /dev/full\"");
+        EXPECT_EQ(full.status, 1) << arg;
+        EXPECT_EQ(full.err, "roughpi-mpi: cannot write to standard output\n") << arg;
+    }
 }
 
 TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)

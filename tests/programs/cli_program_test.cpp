@@ -68,7 +68,8 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         {{""}, "roughpi: '' is not a number"},
         {{"-5"}, "roughpi: '-5' is negative"},
         {{"-5+10"}, "roughpi: '-5+10' is negative"},
-        {{"99999999999999999999^0"}, "roughpi: '99999999999999999999^0" + above},
+        {{"99999999999999999999^0"}, "roughpi: '99999999999999999999^0' has a base too large to read (each part must fit in 64 bits)"},
+        {{"0e99999999999999999999"}, "roughpi: '0e99999999999999999999' has an exponent too large to read (each part must fit in 64 bits)"},
         {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
         {{"2^63"}, "roughpi: '2^63" + above},
         {{"1e19"}, "roughpi: '1e19" + above},
@@ -116,8 +117,11 @@ TEST(CliProgramTest, AFailedWriteIsAnError)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "roughpi: cannot write to standard output\n");
     // The help and the version too.
-    EXPECT_EQ(run({"--help"}, "/dev/full").status, 1);
-    EXPECT_EQ(run({"--version"}, "/dev/full").status, 1);
+    for (const char* option : {"--help", "--version"}) {
+        const outcome asked = run({option}, "/dev/full");
+        EXPECT_EQ(asked.status, 1) << option;
+        EXPECT_EQ(asked.err, "roughpi: cannot write to standard output\n") << option;
+    }
 }
 
 TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)

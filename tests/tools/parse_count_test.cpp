@@ -59,13 +59,23 @@ TEST(CliParseTest, RejectedForms)
           "2^-1", "2^3.0", "1e15+", "1e15+-3", "1e15+3+4", "1e15+1e3", "1k"}},
         {parse_status::not_whole, {"2.55e1", "0.5e0", "1.0001e3", "12345678901234567890123.5e0"}},
         // A leading '-' is a sign, whatever follows.
-        {parse_status::negative, {"-5", "-1e3", "-2^10", "2^3-9", "0-1", "-2^3+7", "-0", "-2^3+8", "-5+10", "-1e19"}},
+        {parse_status::negative,
+         {"-5", "-1e3", "-2^10", "2^3-9", "0-1", "-2^3+7", "-0", "-2^3+8", "-5+10", "-1e19", "5-99999999999999999999",
+          "-0e99999999999999999999"}},
         {parse_status::too_large,
          {"2^63", "9223372036854775808", "1e19", "2^64", "2^64-1", "18446744073709551615",
           "18446744073709551616", "99999999999999999999", "10^30", "10^30-10", "1e15+99999999999999999999",
-          "12345678901234567890123e0", "1e99999999999999999999999", "3^99999999999999999999",
-          // A part that does not fit in 64 bits, whatever the value.
-          "99999999999999999999^0", "0e99999999999999999999", "1^99999999999999999999", "0^18446744073709551616"}},
+          "12345678901234567890123e0", "1e99999999999999999999999", "3^99999999999999999999", "2^99999999999999",
+          "99999999999999999999^1", "99999999999999999999^99999999999999999999", "2^64-9223372036854775808",
+          "99999999999999999999-1", "99999999999999999999^2-1"}},
+        // A part that does not fit in 64 bits, in a number that may be small.
+        {parse_status::exponent_too_large,
+         {"0e99999999999999999999", "0.000e99999999999999999999", "1^99999999999999999999", "0^18446744073709551616",
+          "0e99999999999999999999-99999999999999999999"}},
+        {parse_status::base_too_large, {"99999999999999999999^0"}},
+        {parse_status::term_too_large,
+         {"2^64-18446744073709551615", "2^64-9223372036854775809", "20000000000000000000-19999999999999999999",
+          "1e20-99999999999999999999"}},
     };
     for (const auto& group : groups)
         for (const char* text : group.texts)
@@ -86,6 +96,22 @@ TEST(CliParseTest, TheLimitIsInclusive)
                   std::string("'") + text + "' is above the largest supported value, 9223372036854775807");
     EXPECT_EQ(parse_error_message("1001", parse_status::above_limit, 1000),
               "'1001' is above the largest supported value, 1000");
+}
+
+TEST(CliParseTest, APartThatCannotBeReadIsToldApartFromAValueTooLarge)
+{
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"0e99999999999999999999", "'0e99999999999999999999' has an exponent too large to read"},
+        {"1^99999999999999999999", "'1^99999999999999999999' has an exponent too large to read"},
+        {"99999999999999999999^0", "'99999999999999999999^0' has a base too large to read"},
+        {"2^64-18446744073709551615", "'2^64-18446744073709551615' has a number before its '-' too large to read"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parse_error_message(c.text, parse_count(c.text).status),
+                  std::string(c.message) + " (each part must fit in 64 bits)");
 }
 
 }  // namespace

@@ -25,6 +25,14 @@ bool write_stdout(const std::string& text)
     return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
 }
 
+bool write_stdout_or_report(std::string_view program, const std::string& text)
+{
+    if (write_stdout(text))
+        return true;
+    report_error(program, "cannot write to standard output");
+    return false;
+}
+
 void report_usage_errors(std::string_view program, const std::vector<std::string>& errors, bool other_kinds)
 {
     const std::string name(program);

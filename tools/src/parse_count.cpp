@@ -77,9 +77,15 @@ bool power(std::uint64_t base, std::uint64_t exponent, std::uint64_t& result)
     return true;
 }
 
-// <base>^<exponent>
+// <base>^<exponent>. A part past 64 bits makes the value too large, except
+// where the other part keeps it small (0 or 1 to any power, anything to the
+// power 0): then it is the part that cannot be read.
 parse_status evaluate_power(const digit_run& base, const digit_run& exponent, std::uint64_t& value)
 {
+    if (exponent.overflow && !base.overflow && base.value <= 1)
+        return parse_status::exponent_too_large;
+    if (base.overflow && !exponent.overflow && exponent.value == 0)
+        return parse_status::base_too_large;
     if (base.overflow || exponent.overflow)
         return parse_status::too_large;
     return power(base.value, exponent.value, value) ? parse_status::ok : parse_status::too_large;
@@ -106,8 +112,8 @@ parse_status evaluate_scientific(std::string_view text, const digit_run& whole, 
         append_digit(mantissa, overflow, text[i]);
 
     value = 0;
-    if (exponent.overflow)
-        return parse_status::too_large;
+    if (exponent.overflow)  // 0 whatever the exponent, or else far too large
+        return mantissa == 0 ? parse_status::exponent_too_large : parse_status::too_large;
     if (mantissa == 0)
         return parse_status::ok;
     if (exponent.value < fraction_digits)
@@ -177,10 +183,16 @@ parsed_count parse_count(std::string_view text, std::int64_t limit)
         status = evaluate_power(lead, exponent, term);
     else if (kind == form::scientific)
         status = evaluate_scientific(text, lead, fraction, exponent, term);
+    // A term past 64 bits less an offset above 2^63 may be anything from 1
+    // up: it is the term that cannot be read. Less a smaller offset, it is
+    // still above 2^63 - 1.
+    constexpr std::uint64_t two_to_63 = i64_max + 1;
+    if (status == parse_status::too_large && offset_minus && offset.value > two_to_63)
+        return {parse_status::term_too_large, 0};
     if (status != parse_status::ok)
         return {status, 0};
-    if (offset.overflow)
-        return {parse_status::too_large, 0};
+    if (offset.overflow)  // the term fits in 64 bits and the offset does not
+        return {offset_minus ? parse_status::negative : parse_status::too_large, 0};
 
     // term + offset or term - offset.
     std::uint64_t magnitude = 0;
@@ -206,6 +218,7 @@ std::string parse_error_message(std::string_view text, parse_status status, std:
     const auto converted = std::to_chars(digits, digits + sizeof(digits), limit);
     const std::string_view largest(digits, static_cast<std::size_t>(converted.ptr - digits));
 
+    constexpr std::string_view part_limit = " (each part must fit in 64 bits)";
     std::string message;
     message.append("'").append(text).append("'");
     switch (status) {
@@ -220,6 +233,12 @@ std::string parse_error_message(std::string_view text, parse_status status, std:
     case parse_status::too_large:  // above 2^63 - 1, so above every limit too
     case parse_status::above_limit:
         return message.append(" is above the largest supported value, ").append(largest);
+    case parse_status::exponent_too_large:
+        return message.append(" has an exponent too large to read").append(part_limit);
+    case parse_status::base_too_large:
+        return message.append(" has a base too large to read").append(part_limit);
+    case parse_status::term_too_large:
+        return message.append(" has a number before its '-' too large to read").append(part_limit);
     }
     return message.append(" is not a number");
 }

@@ -15,6 +15,10 @@ std::string count_line(std::int64_t pi, bool with_time, double seconds);
 // Writes text to standard output and flushes it; false when that failed.
 bool write_stdout(const std::string& text);
 
+// write_stdout, and when that fails "<program>: cannot write to standard
+// output" on standard error.
+bool write_stdout_or_report(std::string_view program, const std::string& text);
+
 // "<program>: <error>" for each error, then a hint at --help (and the usage
 // lines when no number was given; with other_kinds, those of --nth and the
 // estimates too), on standard error.
