@@ -37,6 +37,7 @@ struct count_setup {
     int threads = 0;
     std::string checkpoint;  // empty: none
     bool show_progress = false;
+    bool double_check = false;
     std::stop_token stop;
 };
 
@@ -49,17 +50,32 @@ std::int64_t count(std::int64_t x, const count_setup& setup)
     options.threads = setup.threads;
     options.progress = progress.callback();
     options.stop = setup.stop;
+    options.double_check = setup.double_check;
     return roughpi::prime_count_parallel(x, options);
 }
 
 // pi(x) with its pieces saved to a checkpoint file as they are done, and the
 // pieces the file holds already taken from it. progress gets the share of
 // the count.
+// With a double check, the second count is made afresh, from the other
+// split, whatever the file holds.
 std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, const std::function<void(double)>& progress)
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x, setup.stop);
     checkpoint file(setup.checkpoint, x, pieces);
-    return count_the_rest(file, setup.threads, progress, setup.stop);
+    const double first_share = setup.double_check ? 0.5 : 1.0;
+    const std::int64_t pi = count_the_rest(
+        file, setup.threads, [&](double share) { if (progress) progress(first_share * share); }, setup.stop);
+    if (!setup.double_check)
+        return pi;
+    roughpi::parallel_options options;
+    options.threads = setup.threads;
+    options.stop = setup.stop;
+    options.progress = [&](double share) {
+        if (progress)
+            progress(first_share + (1 - first_share) * share);
+    };
+    return roughpi::double_checked(x, pi, roughpi::prime_count_other_way(x, options));
 }
 
 // p_n: the count at the estimate (kept in the checkpoint file when there is
@@ -73,6 +89,7 @@ std::int64_t nth(std::int64_t n, const count_setup& setup)
     options.threads = setup.threads;
     options.progress = progress.callback();
     options.stop = setup.stop;
+    options.double_check = setup.double_check;
     if (setup.checkpoint.empty())
         return roughpi::nth_prime_parallel(n, options);
     // The count is nearly all of the time; the sieve is short.
@@ -139,6 +156,7 @@ int run(int argc, char** argv)
     setup.threads = line.threads;
     setup.checkpoint = line.checkpoint;
     setup.show_progress = stderr_is_terminal();
+    setup.double_check = line.double_check;
     setup.stop = interrupt.token();
     for (const std::int64_t x : line.numbers) {
         const auto start = std::chrono::steady_clock::now();

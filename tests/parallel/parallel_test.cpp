@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <numeric>
+#include <random>
+#include <utility>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -114,6 +117,54 @@ TEST(ParallelTest, ChosenPiecesReportEachPieceAndTheirProgress)
         for (const double share : shares)
             EXPECT_TRUE(share >= 0.0 && share <= 1.0) << share;
     }
+}
+
+// Each piece's term sum, by its term: what two splits would share.
+std::vector<std::pair<int, std::uint64_t>> piece_values(std::int64_t x, roughpi::split_kind split)
+{
+    std::vector<roughpi::prime_count_piece> pieces(roughpi::prime_count_pieces(x, {}, split, {}));
+    roughpi::prime_count_pieces(x, pieces, split, {});
+    std::vector<std::pair<int, std::uint64_t>> values;
+    for (const roughpi::prime_count_piece& piece : pieces) {
+        roughpi::prime_count_sums sums;
+        roughpi::prime_count_add_piece(piece, sums);
+        const auto words = sums.to_words();
+        values.emplace_back(piece.term(), words[3 + 2 * static_cast<std::size_t>(piece.term())]);
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+// The double check: the other split counts the same pi(x) from pieces of
+// other sums, and piece_done sees the first count's pieces only, also below
+// 10^10, where a count once went whole without them.
+TEST(ParallelTest, TheDoubleCheckCountsTheOtherSplitAndReportsTheFirst)
+{
+    ROUGHPI_SEEDED_RNG(rng);
+    std::vector<std::int64_t> xs = {0, 16, 17, 1'000'000, 1'000'000'000, 1'000'000'000'000};
+    for (int i = 0; i < 3; ++i)
+        xs.push_back(std::uniform_int_distribution<std::int64_t>(17, 100'000'000'000)(rng));
+    for (const std::int64_t x : xs) {
+        const std::int64_t pi = roughpi::prime_count(x);
+        EXPECT_EQ(roughpi::prime_count_other_way(x, {}), pi) << "x = " << x;
+        for (const int threads : {1, 2}) {
+            roughpi::parallel_options options;
+            options.threads = threads;
+            options.double_check = true;
+            std::size_t reported = 0;
+            options.piece_done = [&](std::size_t, const roughpi::prime_count_sums&) { ++reported; };
+            EXPECT_EQ(roughpi::prime_count_parallel(x, options), pi) << "x = " << x;
+            EXPECT_EQ(reported, roughpi::prime_count_pieces(x, {})) << "x = " << x;
+        }
+    }
+    std::vector<std::pair<int, std::uint64_t>> usual = piece_values(1'000'000'000'000, roughpi::split_kind::usual);
+    const std::vector<std::pair<int, std::uint64_t>> other = piece_values(1'000'000'000'000, roughpi::split_kind::other);
+    std::vector<std::pair<int, std::uint64_t>> shared;
+    std::set_intersection(usual.begin(), usual.end(), other.begin(), other.end(), std::back_inserter(shared));
+    // Only small nodes that both splits leave whole (a quarter of the 88
+    // pieces here, an eighth of the 2941 at 10^14) have the same sum.
+    EXPECT_LE(shared.size(), usual.size() / 3) << "of " << usual.size() << " pieces";
+    EXPECT_THROW(roughpi::double_checked(10, 4, 5), roughpi::internal_error);
 }
 
 TEST(ParallelTest, MisuseIsRefused)

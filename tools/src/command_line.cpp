@@ -19,7 +19,7 @@ namespace roughpi::tools {
 
 namespace {
 
-enum class arg_kind { number, time, threads, checkpoint, output, kind, help, version, end_of_options, unknown_option };
+enum class arg_kind { number, time, double_check, threads, checkpoint, output, kind, help, version, end_of_options, unknown_option };
 
 constexpr count_kind other_kinds[] = {count_kind::nth, count_kind::li, count_kind::li_inverse, count_kind::riemann_r,
                                       count_kind::riemann_r_inverse};
@@ -41,6 +41,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::number;
     if (arg == "--time")
         return arg_kind::time;
+    if (arg == "--double-check")
+        return arg_kind::double_check;
     if (arg == "-t" || arg == "--threads" || arg.starts_with("--threads="))
         return arg_kind::threads;
     if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
@@ -182,6 +184,9 @@ command_line parse_command_line(int argc, const char* const* argv)
         case arg_kind::time:
             line.time = true;
             break;
+        case arg_kind::double_check:
+            line.double_check = true;
+            break;
         case arg_kind::threads: {
             std::string_view value;
             std::string option(arg);
@@ -256,6 +261,9 @@ command_line parse_command_line(int argc, const char* const* argv)
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
         line.errors.push_back(std::string("--checkpoint keeps a count, and ") + kind_option(line.kind) +
                               " is an estimate, which takes no time: give one of them");
+    else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth)
+        line.errors.push_back(std::string("--double-check counts twice, and ") + kind_option(line.kind) +
+                              " is an estimate, which counts nothing: give one of them");
     return line;
 }
 
@@ -280,6 +288,10 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
                                   "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
                                   "                     print the estimate li(X) or R(X), or the x where it is X,\n"
                                   "                     rounded down, for each X instead\n"
+                                  "  --double-check     count each X twice, independently (other pieces, another\n"
+                                  "                     counting path where there is one; never from a\n"
+                                  "                     checkpoint), and print it only when both agree: about\n"
+                                  "                     twice the time\n"
                     : std::string();
     return usage_line(name, other_kinds) +
            "\n"

@@ -27,6 +27,7 @@ struct command_line {
     bool help = false;     // -h, --help: print the help and exit
     bool version = false;  // --version: print the version and exit
     bool time = false;     // --time: follow each count by its wall time
+    bool double_check = false;  // --double-check: count twice, independently, and print only what both give
     int threads = 0;       // -t N, --threads N, --threads=N; 0 means every CPU the process may use
     std::string checkpoint;  // --checkpoint FILE, --checkpoint=FILE; empty when not given
     std::string output;      // --output FILE, --output=FILE: the counts go there, whole, at the end
