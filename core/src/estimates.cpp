@@ -28,24 +28,24 @@
 // at most r / (a - r) (the mean value theorem, with 1/t <= 1/(a - r)).
 //
 // Euler's gamma and zeta(s) come from Euler-Maclaurin summation at N = 2^n,
-// with the Bernoulli numbers B_2 ... B_32 (and B_34 for the remainder):
+// with the Bernoulli numbers B_2 ... B_20 (and B_22 for the remainder):
 //
-//   gamma   = H_N - ln N - 1/(2N) + sum_{j=1}^{16} B_2j / (2j N^2j)
+//   gamma   = H_N - ln N - 1/(2N) + sum_{j=1}^{10} B_2j / (2j N^2j)
 //   zeta(s) = sum_{m<N} m^-s + N^(1-s)/(s-1) + N^-s/2
-//                + sum_{j=1}^{16} B_2j / (2j)! s(s+1)...(s+2j-2) N^(-s-2j+1)
+//                + sum_{j=1}^{10} B_2j / (2j)! s(s+1)...(s+2j-2) N^(-s-2j+1)
 //
 // For 1/t and t^-s the derivatives alternate in sign and shrink, so the
-// remainder is at most the first term left out: |B_34| / (34 N^34) for
-// gamma, and |B_34| / 34! s(s+1)...(s+32) N^(-s-33) for zeta(s), which falls
-// as s grows (the ratio from s to s+1 is (s+33) / (s N) < 1), so it is at
-// most its value at s = 2, |B_34| N^-35. Beyond the table, for s > F,
+// remainder is at most the first term left out: |B_22| / (22 N^22) for
+// gamma, and |B_22| / 22! s(s+1)...(s+20) N^(-s-21) for zeta(s), which falls
+// as s grows (the ratio from s to s+1 is (s+21) / (s N) < 1), so it is at
+// most its value at s = 2, |B_22| N^-23. Beyond the table, for s > F,
 // 1 - 2^(1-s) < 1/zeta(s) < 1 (zeta(s) - 1 < 2^-s (1 + 2/(s-1))).
 //
-// With these, li(x) and R(x) come out with radii around 2^-60 at the top of
-// the range and far less below it (2^-190 with the second precision), so
-// that the first precision decides all but about one argument in 10^17 and
-// the second all but one in 10^55; a value that neither decides would be an
-// internal error, never a wrong floor.
+// With these, li(x) and R(x) come out with radii of about 2^-54 at the top
+// of the range and far less below it (2^-183 with the second precision): the
+// first precision leaves undecided about one argument in 10^16, the second
+// one in 10^54. A value that neither decides would be an internal error,
+// never a wrong floor.
 //
 // The inverses: f is increasing, so the floor of the x with f(x) = y is the
 // largest integer k with f(k) <= y, that is with floor(f(k)) < y (f(k), if it
@@ -72,20 +72,16 @@ using detail::ball;
 using detail::fixed;
 using detail::up;
 
-// B_2, B_4, ..., B_34.
+// B_2, B_4, ..., B_20 (and |B_22| = 854513/138 for the remainders).
 struct fraction {
-    std::int64_t numerator;
+    std::int32_t numerator;
     std::uint32_t denominator;
 };
 constexpr fraction BERNOULLI[] = {
-    {1, 6},           {-1, 30},           {1, 42},           {-1, 30},
-    {5, 66},          {-691, 2730},       {7, 6},            {-3617, 510},
-    {43867, 798},     {-174611, 330},     {854513, 138},     {-236364091, 2730},
-    {8553103, 6},     {-23749461029, 870}, {8615841276005, 14322}, {-7709321041217, 510},
-    {2577687858367, 6},
+    {1, 6}, {-1, 30}, {1, 42}, {-1, 30}, {5, 66}, {-691, 2730}, {7, 6}, {-3617, 510}, {43867, 798}, {-174611, 330},
 };
-constexpr int BERNOULLI_TERMS = 16;  // B_2 ... B_32 summed; B_34 bounds the rest
-constexpr double B34 = 2577687858367.0 / 6;
+constexpr int BERNOULLI_TERMS = 10;
+constexpr double B22 = 854513.0 / 138;
 
 // A series stops once what is left is below STOP units in the last place:
 // the radii of its terms never fall below a few units themselves.
@@ -174,7 +170,7 @@ ball<W> log_of_ball(const ball<W>& a, const ball<W>& ln2)
 template <int W>
 struct constants {
     static constexpr int F = fixed<W>::FRACTION_BITS;
-    static constexpr int LOG2_N = (F + 60 + 33) / 34;  // Euler-Maclaurin at N = 2^LOG2_N
+    static constexpr int LOG2_N = (F + 26 + 22) / 23;  // Euler-Maclaurin at N = 2^LOG2_N: 128, 8192
     static constexpr std::uint32_t N = std::uint32_t{1} << LOG2_N;
 
     ball<W> ln2;
@@ -183,6 +179,9 @@ struct constants {
 
     constants()
     {
+        // The remainders: below 2^-146 at F = 128, 2^-278 at F = 256.
+        const double gamma_remainder = up(std::ldexp(B22 / 22, -22 * LOG2_N));
+        const double zeta_remainder = up(std::ldexp(B22, -23 * LOG2_N));
         ln2 = atanh_series(ball<W>{fixed<W>::integer(1) / 3u, ball<W>::ULP}) * 2u;
 
         // gamma = H_N - ln N - 1/(2N) + sum B_2j / (2j N^2j).
@@ -197,7 +196,7 @@ struct constants {
                 term = term / N;
             sum = sum + term;
         }
-        sum.radius = up(sum.radius + std::ldexp(B34 / 34, -34 * LOG2_N));
+        sum.radius = up(sum.radius + gamma_remainder);
         gamma = sum;
 
         // zeta(s): first the sums of m^-s for 1 <= m < N, all s at once.
@@ -219,25 +218,30 @@ struct constants {
                 }
             }
         }
-        // Then the integral, the half term and the Bernoulli terms at N.
-        ball<W> n_power = ball<W>::exact(1) / N;  // N^(1-s)
+        // Then the integral, the half term and the Bernoulli terms at N, as
+        // N^-s times N/(s-1) + 1/2 + sum_j B_2j a_j, with
+        // a_j = s(s+1)...(s+2j-2) / ((2j)! N^(2j-1)) <= a_1 = s/(2N) <= 1
+        // (each a_j+1 / a_j <= (F+20)^2 / (12 N^2) < 1), so that no
+        // truncation is multiplied by more than |B_2j| N^-s.
         for (int s = 2; s <= F; ++s) {
-            ball<W>& z = zeta[static_cast<std::size_t>(s)];
             const auto su = static_cast<std::uint32_t>(s);
-            z = z + n_power / (su - 1) + n_power / N / 2u;
-            // g_j = s(s+1)...(s+2j-2) N^(-s-2j+1) / (2j)!
-            ball<W> g = n_power / N / N * su / 2u;
+            ball<W> bracket = ball<W>::exact(N) / (su - 1) + ball<W>::exact(1) / 2u;
+            ball<W> a = ball<W>::exact(su) / (2 * N);
             for (int j = 1; j <= BERNOULLI_TERMS; ++j) {
                 const fraction& b = BERNOULLI[j - 1];
-                const ball<W> term =
-                    g * static_cast<std::uint64_t>(b.numerator < 0 ? -b.numerator : b.numerator) / b.denominator;
-                z = b.numerator < 0 ? z - term : z + term;
+                const ball<W> term = a * static_cast<std::uint32_t>(b.numerator < 0 ? -b.numerator : b.numerator) /
+                                     b.denominator;
+                bracket = b.numerator < 0 ? bracket - term : bracket + term;
                 const auto i = static_cast<std::uint32_t>(2 * j);
-                g = g * ((su + i - 1) * (su + i)) / N / N / ((i + 1) * (i + 2));
+                a = a * ((su + i - 1) * (su + i)) / N / N / ((i + 1) * (i + 2));
             }
-            z.radius = up(z.radius + std::ldexp(B34, -35 * LOG2_N));
+            ball<W>& z = zeta[static_cast<std::size_t>(s)];
+            if (s * LOG2_N <= F)
+                z = z + bracket * ball<W>{fixed<W>::power_of_two(-s * LOG2_N), 0};
+            else  // N^-s < 2^-F
+                z.radius = up(z.radius + bracket.above() * ball<W>::ULP);
+            z.radius = up(z.radius + zeta_remainder);
             inverse_zeta[static_cast<std::size_t>(s)] = ball<W>::exact(1) / z;
-            n_power = n_power / N;
         }
     }
 
