@@ -8,10 +8,11 @@
 //
 // Gram's terms are all positive, so R loses nothing to cancellation; the
 // terms of Ramanujan's series alternate, but their largest is within a
-// factor of ten of the sum for every x < 2^63. estimates.cpp evaluates both
-// in long double; the guess of nth_prime.cpp in double with the library's own
-// logarithm, so that the guess (and a checkpoint of its count) is the same on
-// every machine.
+// factor of ten of the sum for every x < 2^63. The guess of nth_prime.cpp
+// evaluates R in double with the library's own logarithm, so that the guess
+// (and a checkpoint of its count) is the same on every machine. (li(x), R(x)
+// and their inverses, rounded down exactly, are estimates.cpp's, in fixed
+// point.)
 #pragma once
 
 #include <array>
