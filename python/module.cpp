@@ -27,11 +27,12 @@ namespace {
 
 // A count that Ctrl-C and the progress callable can stop.
 template <typename Count>
-std::int64_t run_stoppable(Count count, int threads, const py::object& progress)
+std::int64_t run_stoppable(Count count, int threads, const py::object& progress, bool double_check)
 {
     std::stop_source source;
     roughpi::parallel_options options;
     options.threads = threads;
+    options.double_check = double_check;
     options.stop = source.get_token();
     std::optional<py::error_already_set> raised;
     options.progress = [&](double share) {
@@ -71,19 +72,19 @@ std::int64_t run_stoppable(Count count, int threads, const py::object& progress)
     return result;
 }
 
-std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress)
+std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress, bool double_check)
 {
     // Below this a count takes milliseconds: no threads, and nothing to stop.
-    if (x < roughpi::PARALLEL_FROM && progress.is_none())
+    if (x < roughpi::PARALLEL_FROM && progress.is_none() && !double_check)
         return roughpi::prime_count(x);
     return run_stoppable([x](const roughpi::parallel_options& options) { return roughpi::prime_count_parallel(x, options); },
-                         threads, progress);
+                         threads, progress, double_check);
 }
 
-std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress)
+std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress, bool double_check)
 {
     return run_stoppable([n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); },
-                         threads, progress);
+                         threads, progress, double_check);
 }
 
 // A number as the roughpi program reads it (1e10, 2^32+1, ...), for
@@ -113,11 +114,11 @@ PYBIND11_MODULE(_roughpi, m)
             PyErr_SetString(PyExc_RuntimeError, e.what());
         }
     });
-    m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"));
+    m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
     // One thread, no progress: the quick call for 2 <= x < PARALLEL_FROM.
     m.def("prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
           py::call_guard<py::gil_scoped_release>());
-    m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"));
+    m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
     m.def("li", &roughpi::li, py::arg("x"));
     m.def("li_inverse", &roughpi::li_inverse, py::arg("y"));
     m.def("riemann_r", &roughpi::riemann_r, py::arg("x"));

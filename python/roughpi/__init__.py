@@ -78,7 +78,9 @@ def _within(value: int, least: int, largest: int, name: str, why: str = "") -> i
     return value
 
 
-def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progress: Progress = None) -> int:
+def prime_pi(
+    x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progress: Progress = None, double_check: bool = False
+) -> int:
     """pi(x): the number of primes p <= x; 0 for every x < 2.
 
     x is an int (or anything with __index__) up to MAX_X = 2**63 - 1; larger
@@ -87,12 +89,15 @@ def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progr
     given, is called on this thread about ten times a second with the share
     of the work done (0 to 1); if it raises, the count stops and the
     exception is raised here. Ctrl-C stops the count within a fraction of
-    a second and raises KeyboardInterrupt.
+    a second and raises KeyboardInterrupt. With double_check=True it counts
+    twice, independently (other pieces, another counting path where there is
+    one), in about twice the time, and raises RuntimeError naming both values
+    if they differ.
 
         >>> prime_pi(10**12)
         37607912018
     """
-    if type(x) is int and threads is None and progress is None:
+    if type(x) is int and threads is None and progress is None and not double_check:
         # The common call, a small plain int: straight to the library.
         if x < 2:
             return 0
@@ -101,22 +106,24 @@ def prime_pi(x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progr
     value = _integer(x, "x")
     if value > MAX_X:
         _within(value, 0, MAX_X, "x")
-    return _roughpi.prime_pi(max(value, -1), _threads(threads), _progress(progress))
+    return _roughpi.prime_pi(max(value, -1), _threads(threads), _progress(progress), bool(double_check))
 
 
-def nth_prime(n: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progress: Progress = None) -> int:
+def nth_prime(
+    n: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progress: Progress = None, double_check: bool = False
+) -> int:
     """The n-th prime (nth_prime(1) == 2), for 1 <= n <= MAX_N.
 
     It counts pi(x) at an estimate x of the n-th prime and sieves the short
-    stretch from there, in about a megabyte per thread. threads, progress
-    and Ctrl-C as for prime_pi; n outside the range is a ValueError (below
+    stretch from there, in about a megabyte per thread. threads, progress,
+    double_check and Ctrl-C as for prime_pi; n outside the range is a ValueError (below
     1) or an OverflowError (above MAX_N).
 
         >>> nth_prime(10**12)
         29996224275833
     """
     value = _within(_integer(n, "n"), 1, MAX_N, "n", " (the number of primes up to 2**63 - 1)")
-    return _roughpi.nth_prime(value, _threads(threads), _progress(progress))
+    return _roughpi.nth_prime(value, _threads(threads), _progress(progress), bool(double_check))
 
 
 def li(x: SupportsIndex) -> int:

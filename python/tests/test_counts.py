@@ -38,6 +38,9 @@ def test_every_thread_count_gives_the_same_count():
     for threads in (None, 1, 2, 3):
         assert roughpi.prime_pi(10**12, threads=threads) == 37607912018
         assert roughpi.nth_prime(10**9, threads=threads) == 22801763489
+    for x, pi in ((100, 25), (10**12, 37607912018)):
+        assert roughpi.prime_pi(x, double_check=True) == pi
+    assert roughpi.nth_prime(10**9, double_check=True) == 22801763489
 
 
 def test_estimates_and_constants():
