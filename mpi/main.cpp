@@ -11,6 +11,7 @@
 #include "rank_count.hpp"
 
 #include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/checkpoint_key.hpp>
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
@@ -47,8 +48,8 @@ constexpr const char* MPI_HELP =
     "shared out among the ranks on that node; --threads N gives every rank N.\n";
 
 // Rank 0 opens what it alone writes, if asked to: the checkpoint file of the
-// one count, and the output file. Every rank learns whether that went well:
-// the status all exit with if not.
+// one count (with its key), and the output file. Every rank learns whether
+// that went well: the status all exit with if not.
 int open_files(const command_line& line, bool leader, std::vector<roughpi::prime_count_piece>& pieces,
                std::unique_ptr<checkpoint>& file, std::unique_ptr<output_file>& output)
 {
@@ -56,8 +57,9 @@ int open_files(const command_line& line, bool leader, std::vector<roughpi::prime
     if (leader) {
         try {
             if (!line.checkpoint.empty()) {
+                const roughpi::tools::siphash_key key = checkpoint_key_for(line.checkpoint_key);
                 pieces = roughpi::prime_count_piece_list(line.numbers.front());
-                file = std::make_unique<checkpoint>(line.checkpoint, line.numbers.front(), pieces);
+                file = std::make_unique<checkpoint>(line.checkpoint, line.numbers.front(), pieces, key);
             }
             if (!line.output.empty())
                 output = std::make_unique<output_file>(line.output);

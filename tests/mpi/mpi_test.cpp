@@ -287,7 +287,7 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
         const double seconds = std::uniform_real_distribution<double>(0.4, 0.8)(rng);
         run_command("timeout -s TERM " + std::to_string(seconds) + " " + mpiexec(1 + stop % 3) +
                     program_with({"-t", "1", "--checkpoint", path, "1e15"}));
-        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 2 ", 0), 0u) << "after a stop at " << seconds << " s";
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 3 ", 0), 0u) << "after a stop at " << seconds << " s";
     }
     const outcome resumed = run(3, {"-t", "1", "--checkpoint", path, "1e15"});
     EXPECT_EQ(resumed.status, 0) << resumed.err;

@@ -7,8 +7,9 @@
 
 namespace roughpi::tools {
 
-checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces)
-    : path_(path), name_("checkpoint '" + printable(path) + "'"), format_(x, pieces)
+checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces,
+                       const siphash_key& key)
+    : path_(path), name_("checkpoint '" + printable(path) + "'"), format_(x, pieces, key)
 {
     // Asked first, for a clear message; asked again of what was opened, as the
     // path may have changed in between.

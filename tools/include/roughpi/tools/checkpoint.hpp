@@ -23,12 +23,13 @@ namespace roughpi::tools {
 class checkpoint {
 public:
     // Opens the checkpoint at `path` for the count of x split into `pieces`
-    // (which must outlive it), creating it if it does not exist, and reads the
-    // pieces it holds. Throws checkpoint_refused as checkpoint_format::read
-    // does, or when the file cannot be opened, is not a regular file, is
-    // longer than a checkpoint of this count can be, or another count still
-    // has it open after three seconds.
-    checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces);
+    // (which must outlive it), under `key`, creating it if it does not exist,
+    // and reads the pieces it holds. Throws checkpoint_refused as
+    // checkpoint_format::read does, or when the file cannot be opened, is not
+    // a regular file, is longer than a checkpoint of this count can be, or
+    // another count still has it open after three seconds.
+    checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces,
+               const siphash_key& key);
     checkpoint(const checkpoint&) = delete;
     checkpoint& operator=(const checkpoint&) = delete;
     ~checkpoint();

@@ -25,6 +25,19 @@ void make_blocking(int fd);
 // Creates `path`, which must not exist, for writing. -1 on failure.
 int create_new(const std::string& path);
 
+// Opens `path` for reading only. -1 on failure.
+int open_to_read(const std::string& path);
+// Creates `path`, which must not exist, for writing, readable and writable
+// by its owner alone (0600). -1 on failure.
+int create_private(const std::string& path);
+// Creates the folder `path` for its owner alone (0700), and the folders
+// above it that are missing (the same way); true when it exists already.
+bool make_private_folder(const std::string& path);
+// Gives the file `from` the name `to` as well, unless `to` exists (EEXIST):
+// atomically, so that of two processes doing so at once one wins and the
+// other sees the winner's file whole. (Windows: renames `from` to `to`.)
+bool link_new(const std::string& from, const std::string& to);
+
 // Locks `fd` for this process alone, waiting up to three seconds for another
 // to let go of it; false when it does not. (Windows: no lock, true.)
 bool lock_for_this_process(int fd);
