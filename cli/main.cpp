@@ -13,7 +13,9 @@
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
+#include <roughpi/tools/file_io.hpp>
 #include <roughpi/tools/output_file.hpp>
+#include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/resumed_count.hpp>
 #include <roughpi/tools/signals.hpp>
@@ -122,6 +124,11 @@ int run(int argc, char** argv)
         return write_stdout(std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK : EXIT_FAILED;
     if (!line.errors.empty()) {
         report_usage_errors(PROGRAM, line.errors);
+        return EXIT_USAGE;
+    }
+    if (!line.checkpoint.empty() && !line.output.empty() && file_io::same_file(line.checkpoint, line.output)) {
+        report_error(PROGRAM, "--checkpoint and --output name the same file '" + printable(line.output) +
+                                  "': the counts would replace the checkpoint; give each a file of its own");
         return EXIT_USAGE;
     }
     std::unique_ptr<output_file> output;

@@ -15,7 +15,9 @@
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
+#include <roughpi/tools/file_io.hpp>
 #include <roughpi/tools/output_file.hpp>
+#include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/signals.hpp>
 
@@ -48,14 +50,18 @@ constexpr const char* MPI_HELP =
     "shared out among the ranks on that node; --threads N gives every rank N.\n";
 
 // Rank 0 opens what it alone writes, if asked to: the checkpoint file of the
-// one count (with its key), and the output file. Every rank learns whether
-// that went well: the status all exit with if not.
+// one count (with its key), and the output file, which must not be the
+// checkpoint. Every rank learns whether that went well: the status all exit
+// with if not.
 int open_files(const command_line& line, bool leader, std::vector<roughpi::prime_count_piece>& pieces,
                std::unique_ptr<checkpoint>& file, std::unique_ptr<output_file>& output)
 {
     int status = EXIT_OK;
     if (leader) {
         try {
+            if (!line.checkpoint.empty() && !line.output.empty() && file_io::same_file(line.checkpoint, line.output))
+                throw output_refused("--checkpoint and --output name the same file '" + printable(line.output) +
+                                     "': the counts would replace the checkpoint; give each a file of its own");
             if (!line.checkpoint.empty()) {
                 const roughpi::tools::siphash_key key = checkpoint_key_for(line.checkpoint_key);
                 pieces = roughpi::prime_count_piece_list(line.numbers.front());

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -320,7 +321,8 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
 }
 
 // --output: rank 0 writes every count to the file, whole, when all are done;
-// a file that cannot be one stops every rank with status 2.
+// a file that cannot be one, or that is the checkpoint, stops every rank with
+// status 2.
 TEST(MpiProgramTest, OutputGoesWholeToItsFile)
 {
     const std::string path = roughpi::testing::temp_path("output.txt");
@@ -333,6 +335,13 @@ TEST(MpiProgramTest, OutputGoesWholeToItsFile)
     const outcome refused = run(2, {"--output", "/dev/null", "1e12"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(lines_equal_to(refused.err, "roughpi-mpi: --output '/dev/null' is not a regular file"), 1) << refused.err;
+    const outcome same = run(2, {"--checkpoint", path, "--output", path, "1e12"});
+    EXPECT_EQ(same.status, 2);
+    EXPECT_EQ(lines_equal_to(same.err, "roughpi-mpi: --checkpoint and --output name the same file '" + path +
+                                           "': the counts would replace the checkpoint; give each a file of its own"),
+              1)
+        << same.err;
+    EXPECT_FALSE(std::ifstream(path).good());
     // Under mpirun rank 0 writes to a pipe, and a failed write of mpirun's own
     // goes unseen; started alone, the rank sees it.
     const outcome full = run_command("sh -c \"" + program_with({"100"}) + " > /dev/full\"");

@@ -233,4 +233,38 @@ TEST(CheckpointProgramTest, ForgedLinesAndOlderFormatsAreRefused)
     std::remove(path.c_str());
 }
 
+// The counts written to the checkpoint at the end would replace it, and the
+// next run would refuse what is left: refused before anything is counted,
+// under any name of the same file.
+TEST(CheckpointProgramTest, AnOutputFileThatIsTheCheckpointIsRefused)
+{
+    const std::string path = temp_path("same.txt");
+    std::remove(path.c_str());
+    const std::string folder = path.substr(0, path.rfind('/'));
+    const std::string file = path.substr(path.rfind('/') + 1);
+    const auto refused_as = [&](const std::string& output, const std::string& in) {
+        const outcome r = run_command("cd '" + in + "' && " + cli_program() + " --checkpoint '" + path +
+                                      "' --output '" + output + "' 1e11");
+        EXPECT_EQ(r.status, 2) << output;
+        EXPECT_EQ(r.out, "") << output;
+        EXPECT_EQ(r.err, "roughpi: --checkpoint and --output name the same file '" + output +
+                             "': the counts would replace the checkpoint; give each a file of its own\n");
+    };
+    refused_as(path, folder);
+    refused_as(file, folder);  // not there yet: the same path
+    refused_as("./" + file, folder);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(run_command(cli_program() + " --checkpoint '" + path + "' 1e11").out, "4118054813\n");
+    const std::string text = read_file(path);
+#if !defined(_WIN32)
+    const std::string link = temp_path("link.txt");
+    std::remove(link.c_str());
+    ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    refused_as(link, folder);  // the same file by another name
+    std::remove(link.c_str());
+#endif
+    EXPECT_EQ(read_file(path), text);
+    std::remove(path.c_str());
+}
+
 }  // namespace

@@ -183,6 +183,23 @@ bool make_private_folder(const std::string& path)
     return make_folder(path) || (errno == EEXIST && is_folder(path));
 }
 
+bool same_file(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error) && !error)
+        return true;
+    const auto plain = [](const std::string& path, std::error_code& e) {
+        const std::filesystem::path absolute = std::filesystem::absolute(path, e);
+        return e ? absolute : std::filesystem::weakly_canonical(absolute, e);
+    };
+    std::error_code error_a, error_b;
+    const std::filesystem::path plain_a = plain(a, error_a);
+    const std::filesystem::path plain_b = plain(b, error_b);
+    return !error_a && !error_b && plain_a == plain_b;
+}
+
 bool write_all(int fd, const char* data, std::size_t size)
 {
     while (size > 0) {

@@ -38,6 +38,10 @@ bool make_private_folder(const std::string& path);
 // other sees the winner's file whole. (Windows: renames `from` to `to`.)
 bool link_new(const std::string& from, const std::string& to);
 
+// True when `a` and `b` name the same file: the same file when both exist,
+// else the same path once made absolute and plain.
+bool same_file(const std::string& a, const std::string& b);
+
 // Locks `fd` for this process alone, waiting up to three seconds for another
 // to let go of it; false when it does not. (Windows: no lock, true.)
 bool lock_for_this_process(int fd);
