@@ -62,7 +62,7 @@ std::int64_t count(std::int64_t x, const count_setup& setup)
 std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, const std::function<void(double)>& progress)
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x, setup.stop);
-    checkpoint file(setup.checkpoint, x, pieces, setup.key);
+    checkpoint file(setup.checkpoint, x, pieces, setup.key, setup.stop);
     return count_the_rest(file, setup.threads, progress, setup.stop);
 }
 

@@ -111,6 +111,10 @@ int run(mpi_session& session, int argc, char** argv)
     setup.threads = line.threads > 0 ? line.threads : session.default_threads();
     setup.failure_point = roughpi::mpi::injected_failure(setup.rank);
 
+    // Rank 0 ends at once on SIGINT and SIGTERM, from before it opens the files
+    // (and may wait for a checkpoint that another count still holds).
+    if (leader)
+        end_on_interrupt();
     std::vector<roughpi::prime_count_piece> pieces;
     std::unique_ptr<checkpoint> file;
     std::unique_ptr<output_file> output;  // with --output, the counts go there, whole, at the end
@@ -119,8 +123,6 @@ int run(mpi_session& session, int argc, char** argv)
     std::string results;
 
     const bool show_progress = leader && stderr_is_terminal();
-    if (leader)
-        end_on_interrupt();
     for (const std::int64_t x : line.numbers) {
         int status = EXIT_OK;
         if (leader) {

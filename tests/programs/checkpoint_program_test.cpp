@@ -267,4 +267,30 @@ TEST(CheckpointProgramTest, AnOutputFileThatIsTheCheckpointIsRefused)
     std::remove(path.c_str());
 }
 
+#if !defined(_WIN32)
+// A count that waits for its checkpoint, which another count holds, stops at
+// once on SIGINT and SIGTERM with their status, as it does while it counts.
+TEST(CheckpointProgramTest, AWaitForAHeldCheckpointStopsAtOnceOnASignal)
+{
+    const std::string path = temp_path("held.txt");
+    write_file(path, "");
+    const int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    for (const auto& [signal, status] : {std::pair<std::string, int>{"INT", 130}, {"TERM", 143}}) {
+        const auto start = std::chrono::steady_clock::now();
+        const outcome r = run_command("timeout --preserve-status -s " + signal + " 0.3 " + cli_program() +
+                                      " --checkpoint '" + path + "' 1e11");
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(r.status, status) << "SIG" << signal << ": " << r.err;
+        EXPECT_EQ(r.out, "");
+        // The signal comes at 0.3 s; the wait would last 3 s.
+        EXPECT_LT(elapsed.count(), 1.5) << "SIG" << signal;
+    }
+    ::close(fd);
+    EXPECT_EQ(read_file(path), "");
+    std::remove(path.c_str());
+}
+#endif
+
 }  // namespace

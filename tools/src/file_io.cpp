@@ -65,7 +65,10 @@ bool link_new(const std::string& from, const std::string& to)
     errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
     return false;
 }
-bool lock_for_this_process(int) { return true; }
+lock_result lock_for_this_process(int, std::stop_token stop)
+{
+    return stop.stop_requested() ? lock_result::stopped : lock_result::locked;
+}
 long long read_some(int fd, char* buffer, std::size_t size)
 {
     return ::_read(fd, buffer, static_cast<unsigned>(size));
@@ -114,16 +117,22 @@ int create_private(const std::string& path)
 }
 static bool make_folder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
 bool link_new(const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; }
-bool lock_for_this_process(int fd)
+lock_result lock_for_this_process(int fd, std::stop_token stop)
 {
     // A count that was just stopped may take a moment to let go of the file
-    // (a job's processes end one after another): wait for it, a little.
+    // (a job's processes end one after another): wait for it, a little, and
+    // not past a signal to stop.
+    constexpr auto step = std::chrono::milliseconds(10);
     for (int tries = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++tries) {
-        if (errno != EWOULDBLOCK || tries == 60)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || tries == 300)
+            return lock_result::in_use;
+        if (stop.stop_requested())
+            return lock_result::stopped;
+        std::this_thread::sleep_for(step);
     }
-    return true;
+    return lock_result::locked;
 }
 long long read_some(int fd, char* buffer, std::size_t size)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stop_token>
 #include <string>
 
 namespace roughpi::tools::file_io {
@@ -42,9 +43,10 @@ bool link_new(const std::string& from, const std::string& to);
 // else the same path once made absolute and plain.
 bool same_file(const std::string& a, const std::string& b);
 
+enum class lock_result { locked, in_use, stopped };
 // Locks `fd` for this process alone, waiting up to three seconds for another
-// to let go of it; false when it does not. (Windows: no lock, true.)
-bool lock_for_this_process(int fd);
+// to let go of it, and looking at `stop` every 10 ms. (Windows: no lock.)
+lock_result lock_for_this_process(int fd, std::stop_token stop = {});
 
 // The bytes read (0 at the end, -1 on failure); EINTR is retried.
 long long read_some(int fd, char* buffer, std::size_t size);
