@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A checkpoint moves between builds: one written by the x86-64 gcc build is
 # taken up, to the exact count, by the clang build, by the aarch64 build under
-# QEMU and by the Windows build under Wine (each from the same half-done file).
+# QEMU and by the Windows build under Wine (each from the same half-done file),
+# all given the same key with --checkpoint-key (their users' own keys, under
+# HOME or APPDATA, would differ).
 #
 #   .ci/checkpoint-portability.sh GCC-BUILD CLANG-BUILD AARCH64-BUILD WINDOWS-BUILD
 #
@@ -35,9 +37,12 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 
-# The whole count on x86-64 with gcc; then the first half of its lines, as a
-# count stopped half-way would have left them.
-"$gcc_build/cli/roughpi" --checkpoint whole.txt "$x" >/dev/null
+# A key of its own, 16 random bytes in hex; the whole count on x86-64 with
+# gcc; then the first half of its lines, as a count stopped half-way would
+# have left them.
+od -An -tx1 -N16 /dev/urandom | tr -d ' \n' >checkpoint.key
+echo >>checkpoint.key
+"$gcc_build/cli/roughpi" --checkpoint-key checkpoint.key --checkpoint whole.txt "$x" >/dev/null
 lines=$(wc -l <whole.txt)
 head -n $((lines / 2)) whole.txt >half.txt
 echo "checkpoint-portability: $(head -c 100 half.txt)... ($((lines / 2 - 1)) of $((lines - 1)) pieces)"
@@ -47,7 +52,7 @@ resume() {
     shift
     cp half.txt "$name.txt"
     local got
-    got=$("$@" --checkpoint "$name.txt" "$x" | tr -d '\r')
+    got=$("$@" --checkpoint-key checkpoint.key --checkpoint "$name.txt" "$x" | tr -d '\r')
     [[ $got == "$pi" ]] || fail "$name took up the checkpoint and printed '$got', not $pi"
     [[ $(wc -l <"$name.txt") -eq $lines ]] || fail "$name left $(wc -l <"$name.txt") lines, not $lines"
     echo "checkpoint-portability: $name took it up: $got"

@@ -19,11 +19,14 @@ cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWi
 cmake --build "$build_dir" --parallel 2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/roughpi-fuzz.XXXXXX")
-# The checkpoint target reads checkpoints of 10^10 written by this build:
-# whole, and stopped after a few pieces.
+# The checkpoint target reads checkpoints of 10^10 written by this build
+# with its key (tests/fuzz/checkpoint_fuzz.cpp): whole, and stopped after a
+# few pieces.
 mkdir -p "$work/corpus"
 cp -r tests/fuzz/corpus/. "$work/corpus/"
-"$build_dir/cli/roughpi" --checkpoint "$work/corpus/checkpoint/fresh-complete" 1e10 >/dev/null
+echo 000102030405060708090a0b0c0d0e0f >"$work/checkpoint.key"
+"$build_dir/cli/roughpi" --checkpoint-key "$work/checkpoint.key" --checkpoint "$work/corpus/checkpoint/fresh-complete" \
+    1e10 >/dev/null
 head -n 4 "$work/corpus/checkpoint/fresh-complete" >"$work/corpus/checkpoint/fresh-partial"
 
 failed=()

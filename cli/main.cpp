@@ -9,10 +9,13 @@
 // roughpi/tools/checkpoint.hpp), and SIGINT or SIGTERM stop it cleanly.
 
 #include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/checkpoint_key.hpp>
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
+#include <roughpi/tools/file_io.hpp>
 #include <roughpi/tools/output_file.hpp>
+#include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/resumed_count.hpp>
 #include <roughpi/tools/signals.hpp>
@@ -36,6 +39,7 @@ constexpr const char* PROGRAM = "roughpi";
 struct count_setup {
     int threads = 0;
     std::string checkpoint;  // empty: none
+    roughpi::tools::siphash_key key;  // the checkpoint's
     bool show_progress = false;
     bool double_check = false;
     std::stop_token stop;
@@ -62,7 +66,7 @@ std::int64_t count(std::int64_t x, const count_setup& setup)
 std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, const std::function<void(double)>& progress)
 {
     const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x, setup.stop);
-    checkpoint file(setup.checkpoint, x, pieces);
+    checkpoint file(setup.checkpoint, x, pieces, setup.key, setup.stop);
     const double first_share = setup.double_check ? 0.5 : 1.0;
     const std::int64_t pi = count_the_rest(
         file, setup.threads, [&](double share) { if (progress) progress(first_share * share); }, setup.stop);
@@ -140,19 +144,28 @@ int run(int argc, char** argv)
         report_usage_errors(PROGRAM, line.errors);
         return EXIT_USAGE;
     }
+    if (!line.checkpoint.empty() && !line.output.empty() && file_io::same_file(line.checkpoint, line.output)) {
+        report_error(PROGRAM, "--checkpoint and --output name the same file '" + printable(line.output) +
+                                  "': the counts would replace the checkpoint; give each a file of its own");
+        return EXIT_USAGE;
+    }
     std::unique_ptr<output_file> output;
-    if (!line.output.empty()) {
-        try {
+    count_setup setup;
+    try {
+        if (!line.output.empty())
             output = std::make_unique<output_file>(line.output);
-        } catch (const output_refused& refused) {
-            report_error(PROGRAM, refused.what());
-            return EXIT_USAGE;
-        }
+        if (!line.checkpoint.empty())
+            setup.key = checkpoint_key_for(line.checkpoint_key);
+    } catch (const output_refused& refused) {
+        report_error(PROGRAM, refused.what());
+        return EXIT_USAGE;
+    } catch (const checkpoint_refused& refused) {
+        report_error(PROGRAM, refused.what());
+        return EXIT_USAGE;
     }
     std::string results;  // for the output file, which is written whole
 
     const stop_on_interrupt interrupt;
-    count_setup setup;
     setup.threads = line.threads;
     setup.checkpoint = line.checkpoint;
     setup.show_progress = stderr_is_terminal();

@@ -11,10 +11,13 @@
 #include "rank_count.hpp"
 
 #include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/checkpoint_key.hpp>
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
+#include <roughpi/tools/file_io.hpp>
 #include <roughpi/tools/output_file.hpp>
+#include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/signals.hpp>
 
@@ -47,17 +50,22 @@ constexpr const char* MPI_HELP =
     "shared out among the ranks on that node; --threads N gives every rank N.\n";
 
 // Rank 0 opens what it alone writes, if asked to: the checkpoint file of the
-// one count, and the output file. Every rank learns whether that went well:
-// the status all exit with if not.
+// one count (with its key), and the output file, which must not be the
+// checkpoint. Every rank learns whether that went well: the status all exit
+// with if not.
 int open_files(const command_line& line, bool leader, std::vector<roughpi::prime_count_piece>& pieces,
                std::unique_ptr<checkpoint>& file, std::unique_ptr<output_file>& output)
 {
     int status = EXIT_OK;
     if (leader) {
         try {
+            if (!line.checkpoint.empty() && !line.output.empty() && file_io::same_file(line.checkpoint, line.output))
+                throw output_refused("--checkpoint and --output name the same file '" + printable(line.output) +
+                                     "': the counts would replace the checkpoint; give each a file of its own");
             if (!line.checkpoint.empty()) {
+                const roughpi::tools::siphash_key key = checkpoint_key_for(line.checkpoint_key);
                 pieces = roughpi::prime_count_piece_list(line.numbers.front());
-                file = std::make_unique<checkpoint>(line.checkpoint, line.numbers.front(), pieces);
+                file = std::make_unique<checkpoint>(line.checkpoint, line.numbers.front(), pieces, key);
             }
             if (!line.output.empty())
                 output = std::make_unique<output_file>(line.output);
@@ -108,6 +116,10 @@ int run(mpi_session& session, int argc, char** argv)
     setup.threads = line.threads > 0 ? line.threads : session.default_threads();
     setup.failure_point = roughpi::mpi::injected_failure(setup.rank);
 
+    // Rank 0 ends at once on SIGINT and SIGTERM, from before it opens the files
+    // (and may wait for a checkpoint that another count still holds).
+    if (leader)
+        end_on_interrupt();
     std::vector<roughpi::prime_count_piece> pieces;
     std::unique_ptr<checkpoint> file;
     std::unique_ptr<output_file> output;  // with --output, the counts go there, whole, at the end
@@ -116,8 +128,6 @@ int run(mpi_session& session, int argc, char** argv)
     std::string results;
 
     const bool show_progress = leader && stderr_is_terminal();
-    if (leader)
-        end_on_interrupt();
     for (const std::int64_t x : line.numbers) {
         int status = EXIT_OK;
         if (leader) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -287,7 +288,7 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
         const double seconds = std::uniform_real_distribution<double>(0.4, 0.8)(rng);
         run_command("timeout -s TERM " + std::to_string(seconds) + " " + mpiexec(1 + stop % 3) +
                     program_with({"-t", "1", "--checkpoint", path, "1e15"}));
-        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 2 ", 0), 0u) << "after a stop at " << seconds << " s";
+        EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 3 ", 0), 0u) << "after a stop at " << seconds << " s";
     }
     const outcome resumed = run(3, {"-t", "1", "--checkpoint", path, "1e15"});
     EXPECT_EQ(resumed.status, 0) << resumed.err;
@@ -320,7 +321,8 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
 }
 
 // --output: rank 0 writes every count to the file, whole, when all are done;
-// a file that cannot be one stops every rank with status 2.
+// a file that cannot be one, or that is the checkpoint, stops every rank with
+// status 2.
 TEST(MpiProgramTest, OutputGoesWholeToItsFile)
 {
     const std::string path = roughpi::testing::temp_path("output.txt");
@@ -333,6 +335,13 @@ TEST(MpiProgramTest, OutputGoesWholeToItsFile)
     const outcome refused = run(2, {"--output", "/dev/null", "1e12"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(lines_equal_to(refused.err, "roughpi-mpi: --output '/dev/null' is not a regular file"), 1) << refused.err;
+    const outcome same = run(2, {"--checkpoint", path, "--output", path, "1e12"});
+    EXPECT_EQ(same.status, 2);
+    EXPECT_EQ(lines_equal_to(same.err, "roughpi-mpi: --checkpoint and --output name the same file '" + path +
+                                           "': the counts would replace the checkpoint; give each a file of its own"),
+              1)
+        << same.err;
+    EXPECT_FALSE(std::ifstream(path).good());
     // Under mpirun rank 0 writes to a pipe, and a failed write of mpirun's own
     // goes unseen; started alone, the rank sees it.
     for (const char* arg : {"100", "--help", "--version"}) {

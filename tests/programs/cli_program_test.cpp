@@ -223,7 +223,7 @@ TEST(CliProgramTest, NthPrimesAndEstimates)
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "29996224275833\n");
     }
-    EXPECT_EQ(read_file(file).rfind("roughpi-checkpoint 2 roughpi=" + std::string(ROUGHPI_VERSION) + " x=29996225393465 ",
+    EXPECT_EQ(read_file(file).rfind("roughpi-checkpoint 3 roughpi=" + std::string(ROUGHPI_VERSION) + " x=29996225393465 ",
                                     0),
               0u);
     std::remove(file.c_str());

@@ -2,7 +2,10 @@
 
 #include "support/temp_files.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <filesystem>
 
 #if !defined(_WIN32)
 #  include <sys/wait.h>
@@ -13,6 +16,34 @@
 #endif
 
 namespace roughpi::testing {
+
+namespace {
+
+class own_config_folder : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::filesystem::remove_all(config_folder());
+        std::filesystem::create_directories(config_folder());
+#if defined(_WIN32)
+        ::_putenv_s("APPDATA", config_folder().c_str());
+        ::_putenv_s("XDG_CONFIG_HOME", config_folder().c_str());
+#else
+        ::setenv("XDG_CONFIG_HOME", config_folder().c_str(), 1);
+#endif
+    }
+    void TearDown() override { std::filesystem::remove_all(config_folder()); }
+};
+
+[[maybe_unused]] ::testing::Environment* const own_config = ::testing::AddGlobalTestEnvironment(new own_config_folder);
+
+}  // namespace
+
+std::string config_folder()
+{
+    static const std::string folder = ::testing::TempDir() + "roughpi-" + std::to_string(ROUGHPI_GETPID()) + "-config";
+    return folder;
+}
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 

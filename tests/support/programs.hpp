@@ -6,6 +6,11 @@
 // (CMAKE_CROSSCOMPILING_EMULATOR, e.g. qemu-aarch64 -L <sysroot>), which the
 // build passes in as ROUGHPI_PROGRAM_EMULATOR, each word quoted for the shell.
 // Nothing is assumed about binfmt handlers that might start them directly.
+//
+// The programs see a configuration folder of the test program's own
+// (XDG_CONFIG_HOME, and APPDATA on Windows), made empty for it and removed
+// after it: the checkpoint key they make on first use goes there, never into
+// the user's own folder.
 #pragma once
 
 #include <string>
@@ -20,6 +25,9 @@ struct outcome {
     std::string out;
     std::string err;
 };
+
+// The configuration folder the programs see.
+std::string config_folder();
 
 // The text in single quotes for the shell (which must hold none itself).
 std::string quoted(const std::string& text);

@@ -3,12 +3,15 @@
 #include <roughpi/tools/file_io.hpp>
 #include <roughpi/tools/printable.hpp>
 
+#include <roughpi/error.hpp>
+
 #include <stdexcept>
 
 namespace roughpi::tools {
 
-checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces)
-    : path_(path), name_("checkpoint '" + printable(path) + "'"), format_(x, pieces)
+checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces,
+                       const siphash_key& key, std::stop_token stop)
+    : path_(path), name_("checkpoint '" + printable(path) + "'"), format_(x, pieces, key)
 {
     // Asked first, for a clear message; asked again of what was opened, as the
     // path may have changed in between.
@@ -22,8 +25,14 @@ checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const 
         if (!file_io::is_regular(fd_))
             throw not_regular();
         file_io::make_blocking(fd_);
-        if (!file_io::lock_for_this_process(fd_))
+        switch (file_io::lock_for_this_process(fd_, stop)) {
+        case file_io::lock_result::locked:
+            break;
+        case file_io::lock_result::in_use:
             throw checkpoint_refused(name_ + " is in use by another count");
+        case file_io::lock_result::stopped:
+            throw cancelled();
+        }
         // No more than a checkpoint of this count can hold, and a byte to tell.
         const std::size_t largest = format_.largest_text();
         std::string text;

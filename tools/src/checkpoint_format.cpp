@@ -13,10 +13,11 @@ namespace roughpi::tools {
 namespace {
 
 constexpr std::string_view MAGIC = "roughpi-checkpoint";
-constexpr std::string_view CHECK = " check=";
+constexpr std::string_view MAC = " mac=";
 constexpr std::size_t HEX = 16;  // digits of a 64-bit word
+constexpr std::size_t KEY_ID_HEX = 8;
 
-// FNV-1a, 64 bits, from `h` on.
+// FNV-1a, 64 bits, from `h` on: for the split's identity, which is no secret.
 constexpr std::uint64_t FNV_OFFSET = 0xcbf29ce484222325ull;
 std::uint64_t hash_text(std::string_view text, std::uint64_t h = FNV_OFFSET)
 {
@@ -68,21 +69,27 @@ std::vector<std::string_view> words_of(std::string_view line)
     return words;
 }
 
-// "<content> check=<16 hex>" whose check is the hash of the content from
-// `seed` on: true, with the content, when it is so.
-bool split_check(std::string_view line, std::uint64_t seed, std::string_view& content)
+// The MAC of a line's content: of the content alone for the first line
+// (`bound_to` empty), else of the first line's MAC and the content.
+std::uint64_t mac_of(const siphash_key& key, std::string_view bound_to, std::string_view content)
 {
-    const std::size_t at = line.rfind(CHECK);
-    std::uint64_t check = 0;
-    if (at == std::string_view::npos || !parse_hex16(line.substr(at + CHECK.size()), check))
-        return false;
-    content = line.substr(0, at);
-    return hash_text(content, seed) == check;
+    if (bound_to.empty())
+        return siphash24(key, content);
+    std::string message(bound_to);
+    message.append("\n").append(content);
+    return siphash24(key, message);
 }
 
-std::string with_check(const std::string& content, std::uint64_t seed)
+// "<content> mac=<16 hex>" whose MAC is right: true, with the content, when
+// it is so.
+bool split_mac(std::string_view line, const siphash_key& key, std::string_view bound_to, std::string_view& content)
 {
-    return content + std::string(CHECK) + hex16(hash_text(content, seed)) + "\n";
+    const std::size_t at = line.rfind(MAC);
+    std::uint64_t mac = 0;
+    if (at == std::string_view::npos || !parse_hex16(line.substr(at + MAC.size()), mac))
+        return false;
+    content = line.substr(0, at);
+    return mac_of(key, bound_to, content) == mac;
 }
 
 std::size_t decimal_digits(std::size_t n) { return std::to_string(n).size(); }
@@ -97,14 +104,20 @@ std::uint64_t split_hash(std::span<const prime_count_piece> pieces)
     return h;
 }
 
-checkpoint_format::checkpoint_format(std::int64_t x, std::span<const prime_count_piece> pieces)
-    : x_(x), pieces_(pieces)
+std::string checkpoint_key_id(const siphash_key& key)
+{
+    return hex16(siphash24(key, "roughpi checkpoint key id")).substr(0, KEY_ID_HEX);
+}
+
+checkpoint_format::checkpoint_format(std::int64_t x, std::span<const prime_count_piece> pieces,
+                                     const siphash_key& key)
+    : x_(x), pieces_(pieces), key_(key), key_id_(checkpoint_key_id(key))
 {
     const std::string content = std::string(MAGIC) + " " + std::to_string(VERSION) + " roughpi=" + roughpi::version() +
                                 " x=" + std::to_string(x) + " pieces=" + std::to_string(pieces.size()) +
-                                " split=" + hex16(split_hash(pieces));
-    header_check_ = hash_text(content);
-    header_ = with_check(content, FNV_OFFSET);
+                                " split=" + hex16(split_hash(pieces)) + " key=" + key_id_;
+    header_mac_ = hex16(mac_of(key_, "", content));
+    header_ = content + std::string(MAC) + header_mac_ + "\n";
 }
 
 std::string checkpoint_format::record(std::size_t index, const prime_count_sums& piece_sums) const
@@ -117,14 +130,14 @@ std::string checkpoint_format::record(std::size_t index, const prime_count_sums&
         content.append(" ").append(std::to_string(k)).append(":").append(hex16(words[3 + 2 * k]));
         content.append(":").append(hex16(words[4 + 2 * k]));
     }
-    return with_check(content, header_check_);
+    return content + std::string(MAC) + hex16(mac_of(key_, header_mac_, content)) + "\n";
 }
 
 std::size_t checkpoint_format::largest_text() const
 {
-    // "piece <index> <16 hex> <term>:<16 hex>:<16 hex> check=<16 hex>\n", at its longest.
+    // "piece <index> <16 hex> <term>:<16 hex>:<16 hex> mac=<16 hex>\n", at its longest.
     const std::size_t record = 6 + decimal_digits(pieces_.size()) + 1 + HEX + 1 +
-                               decimal_digits(prime_count_sums::TERMS) + 1 + HEX + 1 + HEX + CHECK.size() + HEX + 1;
+                               decimal_digits(prime_count_sums::TERMS) + 1 + HEX + 1 + HEX + MAC.size() + HEX + 1;
     // Every piece once, and the cut start of one more line to spare.
     return header_.size() + (pieces_.size() + 1) * record;
 }
@@ -142,14 +155,26 @@ void checkpoint_format::check_first_line(std::string_view text, std::string_view
     int version = 0;
     if (words.size() < 2 || !parse_decimal(words[1], version))
         throw damaged();
-    if (version == 1)
-        throw checkpoint_refused(name + " is in format version 1, which this roughpi no longer takes up: its lines "
-                                        "are not bound to their count. Remove it, and the count starts afresh");
+    if (version == 1 || version == 2)
+        throw checkpoint_refused(name + " is in format version " + std::to_string(version) +
+                                 ", which this roughpi no longer takes up: " +
+                                 (version == 1 ? "its lines are not bound to their count"
+                                               : "its lines are checked by a hash that anyone can work out anew") +
+                                 ". Remove it, and the count starts afresh");
     if (version != VERSION)
         throw checkpoint_refused(name + " is in format version " + std::to_string(version) +
                                  "; this roughpi reads version " + std::to_string(VERSION));
+    // Written with this key? Its id is the last word before the MAC.
+    if (first_end == std::string_view::npos || words.size() != 8)
+        throw damaged();
+    const std::string key_field = "key=" + key_id_;
+    if (words[6].size() != key_field.size() || !words[6].starts_with("key=") ||
+        words[6].substr(4).find_first_not_of("0123456789abcdef") != std::string_view::npos)
+        throw damaged();
+    if (words[6] != key_field)
+        throw checkpoint_refused(name + " was written with another key: give it with --checkpoint-key");
     std::string_view content;
-    if (first_end == std::string_view::npos || !split_check(first, FNV_OFFSET, content) || words.size() != 7)
+    if (!split_mac(first, key_, "", content))
         throw damaged();
     // Which count the file belongs to, field by field, for a message that says
     // what differs.
@@ -204,7 +229,7 @@ checkpoint_contents checkpoint_format::read(std::string_view text, std::string_v
          start = end + 1) {
         ++line_number;
         const std::string line_name = "line " + std::to_string(line_number);
-        if (!split_check(text.substr(start, end - start), header_check_, content))
+        if (!split_mac(text.substr(start, end - start), key_, header_mac_, content))
             throw damaged(line_name + " does not check: it was changed, or it comes from another checkpoint");
         const std::vector<std::string_view> parts = words_of(content);
         std::size_t index = 0;

@@ -19,7 +19,10 @@ namespace roughpi::tools {
 
 namespace {
 
-enum class arg_kind { number, time, double_check, threads, checkpoint, output, kind, help, version, end_of_options, unknown_option };
+enum class arg_kind {
+    number, time, double_check, threads, checkpoint, checkpoint_key, output, kind, help, version, end_of_options,
+    unknown_option
+};
 
 constexpr count_kind other_kinds[] = {count_kind::nth, count_kind::li, count_kind::li_inverse, count_kind::riemann_r,
                                       count_kind::riemann_r_inverse};
@@ -45,6 +48,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::double_check;
     if (arg == "-t" || arg == "--threads" || arg.starts_with("--threads="))
         return arg_kind::threads;
+    if (arg == "--checkpoint-key" || arg.starts_with("--checkpoint-key="))
+        return arg_kind::checkpoint_key;
     if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
         return arg_kind::checkpoint;
     if (arg == "--output" || arg.starts_with("--output="))
@@ -77,8 +82,8 @@ bool parse_threads(std::string_view text, int& threads)
     return true;
 }
 
-// The file of --checkpoint or --output, as `option` (e.g. "--output") gives
-// it: from "--output=FILE" or the next argument. Records what is wrong with it
+// The file of --checkpoint, --checkpoint-key or --output, as `option` (e.g.
+// "--output") gives it: from "--output=FILE" or the next argument. Records what is wrong with it
 // in line.errors and returns false; a next argument that looks like an option
 // is left to be read as one.
 bool take_file(command_line& line, std::string_view option, std::string_view arg, int argc,
@@ -209,6 +214,9 @@ command_line parse_command_line(int argc, const char* const* argv)
         case arg_kind::checkpoint:
             take_file(line, "--checkpoint", arg, argc, argv, i, line.checkpoint);
             break;
+        case arg_kind::checkpoint_key:
+            take_file(line, "--checkpoint-key", arg, argc, argv, i, line.checkpoint_key);
+            break;
         case arg_kind::output:
             take_file(line, "--output", arg, argc, argv, i, line.output);
             break;
@@ -256,6 +264,8 @@ command_line parse_command_line(int argc, const char* const* argv)
         line.errors.clear();
     else if (line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
+    else if (line.checkpoint.empty() && !line.checkpoint_key.empty())
+        line.errors.push_back("--checkpoint-key is the key of a checkpoint: give --checkpoint FILE too");
     else if (!line.checkpoint.empty() && line.numbers.size() > 1)
         line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
@@ -311,6 +321,9 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
            "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
            "                     holds, so that a count that was stopped goes on from\n"
            "                     where it was (one X only)\n"
+           "  --checkpoint-key FILE\n"
+           "                     check the checkpoint with the key in FILE (32 hex digits)\n"
+           "                     instead of the user's own, which is made on first use\n"
            "  --output FILE      write the counts to FILE instead of standard output, whole\n"
            "                     and only when every count is done (the file is replaced)\n" +
            kinds +

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #if defined(_WIN32)
@@ -13,6 +15,7 @@
 #  ifndef NOMINMAX
 #    define NOMINMAX
 #  endif
+#  include <direct.h>
 #  include <fcntl.h>
 #  include <io.h>
 #  include <process.h>
@@ -51,7 +54,21 @@ int create_new(const std::string& path)
 {
     return ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
-bool lock_for_this_process(int) { return true; }
+int open_to_read(const std::string& path) { return ::_open(path.c_str(), _O_RDONLY | _O_BINARY); }
+int create_private(const std::string& path) { return create_new(path); }
+static bool make_folder(const std::string& path) { return ::_mkdir(path.c_str()) == 0; }
+bool link_new(const std::string& from, const std::string& to)
+{
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0)
+        return true;
+    const DWORD error = GetLastError();
+    errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+    return false;
+}
+lock_result lock_for_this_process(int, std::stop_token stop)
+{
+    return stop.stop_requested() ? lock_result::stopped : lock_result::locked;
+}
 long long read_some(int fd, char* buffer, std::size_t size)
 {
     return ::_read(fd, buffer, static_cast<unsigned>(size));
@@ -93,16 +110,29 @@ int open_or_create(const std::string& path)
 }
 void make_blocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 int create_new(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }
-bool lock_for_this_process(int fd)
+int open_to_read(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }
+int create_private(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+static bool make_folder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
+bool link_new(const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; }
+lock_result lock_for_this_process(int fd, std::stop_token stop)
 {
     // A count that was just stopped may take a moment to let go of the file
-    // (a job's processes end one after another): wait for it, a little.
+    // (a job's processes end one after another): wait for it, a little, and
+    // not past a signal to stop.
+    constexpr auto step = std::chrono::milliseconds(10);
     for (int tries = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++tries) {
-        if (errno != EWOULDBLOCK || tries == 60)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || tries == 300)
+            return lock_result::in_use;
+        if (stop.stop_requested())
+            return lock_result::stopped;
+        std::this_thread::sleep_for(step);
     }
-    return true;
+    return lock_result::locked;
 }
 long long read_some(int fd, char* buffer, std::size_t size)
 {
@@ -136,6 +166,48 @@ bool rename_over(const std::string& from, const std::string& to)
 int process_id() { return static_cast<int>(::getpid()); }
 
 #endif
+
+static bool is_folder(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool make_private_folder(const std::string& path)
+{
+    if (make_folder(path))
+        return true;
+    if (errno == EEXIST) {
+        if (is_folder(path))
+            return true;
+        errno = ENOTDIR;
+        return false;
+    }
+    if (errno != ENOENT)
+        return false;
+    // The folder above it first, then it.
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos || slash == 0 || !make_private_folder(path.substr(0, slash)))
+        return false;
+    return make_folder(path) || (errno == EEXIST && is_folder(path));
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error) && !error)
+        return true;
+    const auto plain = [](const std::string& path, std::error_code& e) {
+        const std::filesystem::path absolute = std::filesystem::absolute(path, e);
+        return e ? absolute : std::filesystem::weakly_canonical(absolute, e);
+    };
+    std::error_code error_a, error_b;
+    const std::filesystem::path plain_a = plain(a, error_a);
+    const std::filesystem::path plain_b = plain(b, error_b);
+    return !error_a && !error_b && plain_a == plain_b;
+}
 
 bool write_all(int fd, const char* data, std::size_t size)
 {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,14 @@ namespace roughpi::tools {
 class checkpoint {
 public:
     // Opens the checkpoint at `path` for the count of x split into `pieces`
-    // (which must outlive it), creating it if it does not exist, and reads the
-    // pieces it holds. Throws checkpoint_refused as checkpoint_format::read
-    // does, or when the file cannot be opened, is not a regular file, is
-    // longer than a checkpoint of this count can be, or another count still
-    // has it open after three seconds.
-    checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces);
+    // (which must outlive it), under `key`, creating it if it does not exist,
+    // and reads the pieces it holds. Throws checkpoint_refused as
+    // checkpoint_format::read does, or when the file cannot be opened, is not
+    // a regular file, is longer than a checkpoint of this count can be, or
+    // another count still has it open after three seconds; throws
+    // roughpi::cancelled when `stop` is requested while it waits for that.
+    checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces,
+               const siphash_key& key, std::stop_token stop = {});
     checkpoint(const checkpoint&) = delete;
     checkpoint& operator=(const checkpoint&) = delete;
     ~checkpoint();

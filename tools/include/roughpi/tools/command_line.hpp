@@ -30,6 +30,7 @@ struct command_line {
     bool double_check = false;  // --double-check: count twice, independently, and print only what both give
     int threads = 0;       // -t N, --threads N, --threads=N; 0 means every CPU the process may use
     std::string checkpoint;  // --checkpoint FILE, --checkpoint=FILE; empty when not given
+    std::string checkpoint_key;  // --checkpoint-key FILE: the checkpoint's key; empty: the user's
     std::string output;      // --output FILE, --output=FILE: the counts go there, whole, at the end
     std::vector<std::int64_t> numbers;  // the x to count, in order
     // One message per bad argument, without the program's name, e.g.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stop_token>
 #include <string>
 
 namespace roughpi::tools::file_io {
@@ -25,9 +26,27 @@ void make_blocking(int fd);
 // Creates `path`, which must not exist, for writing. -1 on failure.
 int create_new(const std::string& path);
 
+// Opens `path` for reading only. -1 on failure.
+int open_to_read(const std::string& path);
+// Creates `path`, which must not exist, for writing, readable and writable
+// by its owner alone (0600). -1 on failure.
+int create_private(const std::string& path);
+// Creates the folder `path` for its owner alone (0700), and the folders
+// above it that are missing (the same way); true when it exists already.
+bool make_private_folder(const std::string& path);
+// Gives the file `from` the name `to` as well, unless `to` exists (EEXIST):
+// atomically, so that of two processes doing so at once one wins and the
+// other sees the winner's file whole. (Windows: renames `from` to `to`.)
+bool link_new(const std::string& from, const std::string& to);
+
+// True when `a` and `b` name the same file: the same file when both exist,
+// else the same path once made absolute and plain.
+bool same_file(const std::string& a, const std::string& b);
+
+enum class lock_result { locked, in_use, stopped };
 // Locks `fd` for this process alone, waiting up to three seconds for another
-// to let go of it; false when it does not. (Windows: no lock, true.)
-bool lock_for_this_process(int fd);
+// to let go of it, and looking at `stop` every 10 ms. (Windows: no lock.)
+lock_result lock_for_this_process(int fd, std::stop_token stop = {});
 
 // The bytes read (0 at the end, -1 on failure); EINTR is retried.
 long long read_some(int fd, char* buffer, std::size_t size);
