@@ -108,7 +108,7 @@ private:
 // pi(x) = 6 + sum_k S_k / k in 128 bits, and which pieces went into them: a
 // bit for each index of the split (so each piece is in them at most once,
 // and a count is finished only when every bit is set), with their number and
-// the sum of their fingerprints. A plain value of about 1.6 KB: no heap, and
+// the sum of their fingerprints. A plain value of 1568 bytes: no heap, and
 // sums of different threads or processes are added with +=.
 class ROUGHPI_API prime_count_sums {
 public:

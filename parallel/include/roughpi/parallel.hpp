@@ -72,7 +72,7 @@ struct parallel_options {
 // pi(x) on options.threads threads (every CPU it may use by default). Throws
 // input_error for a thread count outside [0, MAX_THREADS], cancelled when
 // options.stop is requested.
-// Memory: the list of pieces (a few thousand pieces of 80 bytes) and each
+// Memory: the list of pieces (a few thousand pieces of 104 bytes) and each
 // worker's stack and sums; the counting itself allocates nothing.
 ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, int threads = 0);
 ROUGHPI_PARALLEL_API std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& options);
