@@ -1,5 +1,5 @@
 // Known values of pi(x) that tests check the count against: the powers of ten,
-// and the table of ../shared/data/pi_values.tsv (ROUGHPI_PI_VALUES).
+// and the table of tests/data/pi_values.tsv (ROUGHPI_PI_VALUES).
 #pragma once
 
 #include "support/brute_force.hpp"
