@@ -75,14 +75,9 @@ std::string environment(const char* name)
     return value == nullptr ? std::string() : std::string(value);
 }
 
-bool is_absolute(const std::string& path)
-{
-#if defined(_WIN32)
-    return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-#else
-    return path.starts_with('/');
+#if !defined(_WIN32)
+bool is_absolute(const std::string& path) { return path.starts_with('/'); }
 #endif
-}
 
 }  // namespace
 
