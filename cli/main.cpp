@@ -40,7 +40,7 @@ struct count_setup {
     int threads = 0;
     std::string checkpoint;  // empty: none
     roughpi::tools::siphash_key key;  // the checkpoint's
-    bool show_progress = false;
+    progress_style progress = progress_style::none;
     bool double_check = false;
     std::stop_token stop;
 };
@@ -48,7 +48,7 @@ struct count_setup {
 // pi(x), with a progress line when it is shown.
 std::int64_t count(std::int64_t x, const count_setup& setup)
 {
-    count_progress progress(x, setup.show_progress);
+    count_progress progress(x, setup.progress);
     progress.start();
     roughpi::parallel_options options;
     options.threads = setup.threads;
@@ -87,7 +87,7 @@ std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, con
 std::int64_t nth(std::int64_t n, const count_setup& setup)
 {
     const std::int64_t estimate = roughpi::nth_prime_estimate(n);
-    count_progress progress("nth", n, estimate, setup.show_progress);
+    count_progress progress("nth", n, estimate, setup.progress);
     progress.start();
     roughpi::parallel_options options;
     options.threads = setup.threads;
@@ -115,7 +115,7 @@ std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
         if (setup.checkpoint.empty())
             return count(x, setup);
         {
-            count_progress progress(x, setup.show_progress);
+            count_progress progress(x, setup.progress);
             return count_with_checkpoint(x, setup, progress.callback());
         }
     case count_kind::nth:
@@ -124,6 +124,10 @@ std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
         return roughpi::li(x);
     case count_kind::li_inverse:
         return roughpi::li_inverse(x);
+    case count_kind::offset_li:
+        return roughpi::offset_li(x);
+    case count_kind::offset_li_inverse:
+        return roughpi::offset_li_inverse(x);
     case count_kind::riemann_r:
         return roughpi::riemann_r(x);
     case count_kind::riemann_r_inverse:
@@ -168,7 +172,7 @@ int run(int argc, char** argv)
     const stop_on_interrupt interrupt;
     setup.threads = line.threads;
     setup.checkpoint = line.checkpoint;
-    setup.show_progress = stderr_is_terminal();
+    setup.progress = stderr_progress_style(line.status);
     setup.double_check = line.double_check;
     setup.stop = interrupt.token();
     for (const std::int64_t x : line.numbers) {

@@ -127,14 +127,14 @@ int run(mpi_session& session, int argc, char** argv)
         return status;
     std::string results;
 
-    const bool show_progress = leader && stderr_is_terminal();
+    const progress_style progress_shown = leader ? stderr_progress_style(line.status) : progress_style::none;
     for (const std::int64_t x : line.numbers) {
         int status = EXIT_OK;
         if (leader) {
             const auto start = std::chrono::steady_clock::now();
             std::int64_t pi = 0;
             {
-                count_progress progress(x, show_progress);
+                count_progress progress(x, progress_shown);
                 progress.start();
                 pi = roughpi::mpi::lead_count(x, setup, session.out(), progress.callback(), file.get());
             }

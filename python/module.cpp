@@ -10,16 +10,19 @@
 // stops the count, through the library's stop token, and the exception is
 // raised again once the workers have dropped the pieces in hand.
 #include <roughpi/roughpi.hpp>
+#include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/parse_count.hpp>
 #include <roughpi/tools/printable.hpp>
 
 #include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <cstdint>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace py = pybind11;
 
@@ -99,6 +102,47 @@ std::int64_t parse_number(const std::string& text)
     return parsed.value;
 }
 
+// The command line as the roughpi program reads it, for python -m roughpi,
+// from the bytes of the arguments: a dict of what it asks for, and the
+// program's messages for what is wrong with it ("errors", empty when good).
+py::dict parse_command_line(const std::vector<std::string>& args)
+{
+    std::vector<const char*> argv{"roughpi"};
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    const roughpi::tools::command_line line =
+        roughpi::tools::parse_command_line(static_cast<int>(argv.size()), argv.data());
+    using roughpi::tools::count_kind;
+    const char* kind = "pi";
+    switch (line.kind) {
+    case count_kind::pi: kind = "pi"; break;
+    case count_kind::nth: kind = "nth"; break;
+    case count_kind::li: kind = "li"; break;
+    case count_kind::li_inverse: kind = "li_inverse"; break;
+    case count_kind::offset_li: kind = "offset_li"; break;
+    case count_kind::offset_li_inverse: kind = "offset_li_inverse"; break;
+    case count_kind::riemann_r: kind = "riemann_r"; break;
+    case count_kind::riemann_r_inverse: kind = "riemann_r_inverse"; break;
+    }
+    py::dict parsed;
+    parsed["kind"] = kind;
+    parsed["kind_option"] = roughpi::tools::kind_option(line.kind);
+    parsed["help"] = line.help;
+    parsed["version"] = line.version;
+    parsed["time"] = line.time;
+    parsed["double_check"] = line.double_check;
+    parsed["threads"] = line.threads;
+    parsed["status"] = line.status == roughpi::tools::status_choice::always  ? "always"
+                       : line.status == roughpi::tools::status_choice::never ? "never"
+                                                                            : "on_terminal";
+    parsed["checkpoint"] = !line.checkpoint.empty();
+    parsed["checkpoint_key"] = !line.checkpoint_key.empty();
+    parsed["output"] = !line.output.empty();
+    parsed["numbers"] = line.numbers;
+    parsed["errors"] = line.errors;
+    return parsed;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_roughpi, m)
@@ -121,9 +165,12 @@ PYBIND11_MODULE(_roughpi, m)
     m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
     m.def("li", &roughpi::li, py::arg("x"));
     m.def("li_inverse", &roughpi::li_inverse, py::arg("y"));
+    m.def("offset_li", &roughpi::offset_li, py::arg("x"));
+    m.def("offset_li_inverse", &roughpi::offset_li_inverse, py::arg("y"));
     m.def("riemann_r", &roughpi::riemann_r, py::arg("x"));
     m.def("riemann_r_inverse", &roughpi::riemann_r_inverse, py::arg("y"));
     m.def("parse_number", &parse_number, py::arg("text"));
+    m.def("parse_command_line", &parse_command_line, py::arg("args"));
     m.def("usable_cpus", &roughpi::usable_cpus);
     m.attr("version") = roughpi::version();
     m.attr("MAX_X") = roughpi::MAX_SUPPORTED_X;
@@ -131,5 +178,6 @@ PYBIND11_MODULE(_roughpi, m)
     m.attr("PARALLEL_FROM") = roughpi::PARALLEL_FROM;
     m.attr("MAX_THREADS") = roughpi::MAX_THREADS;
     m.attr("LI_INVERSE_MAX") = roughpi::li(roughpi::MAX_SUPPORTED_X);
+    m.attr("OFFSET_LI_INVERSE_MAX") = roughpi::offset_li(roughpi::MAX_SUPPORTED_X);
     m.attr("RIEMANN_R_INVERSE_MAX") = roughpi::riemann_r(roughpi::MAX_SUPPORTED_X);
 }

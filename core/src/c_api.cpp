@@ -63,6 +63,16 @@ int64_t roughpi_li_inverse(int64_t y) noexcept
     return roughpi::detail::c_api_call([&] { return roughpi::li_inverse(y); });
 }
 
+int64_t roughpi_offset_li(int64_t x) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::offset_li(x); });
+}
+
+int64_t roughpi_offset_li_inverse(int64_t y) noexcept
+{
+    return roughpi::detail::c_api_call([&] { return roughpi::offset_li_inverse(y); });
+}
+
 int64_t roughpi_riemann_r(int64_t x) noexcept
 {
     return roughpi::detail::c_api_call([&] { return roughpi::riemann_r(x); });

@@ -47,6 +47,10 @@
 // one in 10^54. A value that neither decides would be an internal error,
 // never a wrong floor.
 //
+// The offset Li(x) = li(x) - li(2) is li(x)'s ball less li(2)'s, worked out
+// the same way, its radius the sum of theirs; Li(2) = 0 exactly, which no
+// ball decides, so x = 2 is answered apart.
+//
 // The inverses: f is increasing, so the floor of the x with f(x) = y is the
 // largest integer k with f(k) <= y, that is with floor(f(k)) < y (f(k), if it
 // is decided, is not an integer). Newton's method on the balls' values puts
@@ -261,12 +265,25 @@ const constants<W>& constants_at()
     return c;
 }
 
-enum class function { li, riemann_r };
+enum class function { li, offset_li, riemann_r };
 
-// li(x) or R(x) for 2 <= x < 2^63, as a ball.
+template <int W>
+ball<W> evaluate(function f, std::int64_t x);
+
+// li(2), as a ball.
+template <int W>
+const ball<W>& li_of_2()
+{
+    static const ball<W> value = evaluate<W>(function::li, 2);
+    return value;
+}
+
+// li(x), Li(x) or R(x) for 2 <= x < 2^63, as a ball.
 template <int W>
 ball<W> evaluate(function f, std::int64_t x)
 {
+    if (f == function::offset_li)
+        return evaluate<W>(function::li, x) - li_of_2<W>();
     const constants<W>& c = constants_at<W>();
     const ball<W> log_x = log_of_integer(static_cast<std::uint64_t>(x), c.ln2);
     const double twice_log = up(2 * log_x.above());
@@ -306,10 +323,15 @@ std::optional<std::int64_t> decided_floor(const ball<W>& b)
     return std::nullopt;
 }
 
-const char* name_of(function f) { return f == function::li ? "li" : "riemann_r"; }
+const char* name_of(function f)
+{
+    return f == function::li ? "li" : f == function::offset_li ? "offset_li" : "riemann_r";
+}
 
 std::int64_t exact_floor(function f, std::int64_t x)
 {
+    if (f == function::offset_li && x == 2)
+        return 0;  // Li(2) = 0
     if (const auto v = decided_floor(evaluate<6>(f, x)))
         return *v;
     if (const auto v = decided_floor(evaluate<10>(f, x)))
@@ -341,7 +363,10 @@ double approximate(function f, double x)
         if (k > 2 * log_x && term < sum * 1e-17)
             break;
     }
-    return f == function::riemann_r ? 1 + sum : approximate(c.gamma.value) + std::log(log_x) + sum;
+    if (f == function::riemann_r)
+        return 1 + sum;
+    const double value = approximate(c.gamma.value) + std::log(log_x) + sum;
+    return f == function::offset_li ? value - approximate(li_of_2<6>().value) : value;
 }
 
 std::int64_t clamp_to_range(double x)
@@ -354,12 +379,17 @@ std::int64_t clamp_to_range(double x)
 
 std::int64_t inverse(const char* what, function f, std::int64_t y)
 {
-    static const std::int64_t largest[2] = {exact_floor(function::li, MAX_SUPPORTED_X),
+    static const std::int64_t largest[3] = {exact_floor(function::li, MAX_SUPPORTED_X),
+                                            exact_floor(function::offset_li, MAX_SUPPORTED_X),
                                             exact_floor(function::riemann_r, MAX_SUPPORTED_X)};
-    const std::int64_t top = largest[f == function::li ? 0 : 1];
-    if (y < 2 || y > top)
-        detail::refuse("%s(%lld): y must be from 2 to %lld, where the result stays below 2^63", what,
-                       static_cast<long long>(y), static_cast<long long>(top));
+    const std::int64_t top = largest[static_cast<int>(f)];
+    // Li(2) = 0: Li^-1 takes 0 (to 2) and 1; li and R are above 1 from 2 on.
+    const std::int64_t least = f == function::offset_li ? 0 : 2;
+    if (y < least || y > top)
+        detail::refuse("%s(%lld): y must be from %lld to %lld, where the result stays below 2^63", what,
+                       static_cast<long long>(y), static_cast<long long>(least), static_cast<long long>(top));
+    if (y == 0)
+        return 2;
     // Newton's method with f'(x) taken as 1/ln x (exact for li, and for R
     // within a factor 0.4 to 1 from x = 2 and nearer 1 the larger x is), first
     // in double precision, then on the balls' values, until a step is below 1.
@@ -394,8 +424,8 @@ std::int64_t inverse(const char* what, function f, std::int64_t y)
                 return *v;
         return exact_floor(f, n);
     };
-    // floor(f(2)) = 1 < y, and floor(f(k)) < y <= floor(f(2^63 - 1)) keeps
-    // k + 1 in range.
+    // floor(f(2)) < y (1 for li and R, 0 for Li), and floor(f(k)) < y <=
+    // floor(f(2^63 - 1)) keeps k + 1 in range.
     while (floor_at(k) >= y)
         --k;
     while (floor_at(k + 1) < y)
@@ -412,6 +442,14 @@ std::int64_t li(std::int64_t x)
 }
 
 std::int64_t li_inverse(std::int64_t y) { return inverse("li_inverse", function::li, y); }
+
+std::int64_t offset_li(std::int64_t x)
+{
+    check_argument("offset_li", x);
+    return exact_floor(function::offset_li, x);
+}
+
+std::int64_t offset_li_inverse(std::int64_t y) { return inverse("offset_li_inverse", function::offset_li, y); }
 
 std::int64_t riemann_r(std::int64_t x)
 {

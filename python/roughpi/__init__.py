@@ -2,7 +2,8 @@
 
 Exact for every x from 0 to 2**63 - 1, on every CPU the process may use,
 in a few kilobytes whatever x is; the n-th prime from one count and a short
-sieve; and the classic estimates li(x) and R(x) with their inverses. A long
+sieve; and the classic estimates li(x), the offset Li(x) and R(x) with their
+inverses. A long
 count releases the GIL, shows its progress to a callable, and stops on
 Ctrl-C (KeyboardInterrupt) within a fraction of a second.
 
@@ -25,6 +26,8 @@ __all__ = [
     "nth_prime",
     "li",
     "li_inverse",
+    "offset_li",
+    "offset_li_inverse",
     "riemann_r",
     "riemann_r_inverse",
     "MAX_X",
@@ -57,10 +60,11 @@ def _integer(value: SupportsIndex, name: str) -> int:
 
 def _threads(threads: Optional[SupportsIndex]) -> int:
     if threads is None:
-        return 0  # every CPU the process may use
+        return 0  # every CPU the process may use, as 0 is
     count = _integer(threads, "threads")
-    if not 1 <= count <= _roughpi.MAX_THREADS:
-        raise ValueError(f"threads must be from 1 to {_roughpi.MAX_THREADS}, or None for every CPU, not {count}")
+    if not 0 <= count <= _roughpi.MAX_THREADS:
+        raise ValueError(
+            f"threads must be from 0 (every CPU) to {_roughpi.MAX_THREADS}, or None for every CPU, not {count}")
     return count
 
 
@@ -84,8 +88,8 @@ def prime_pi(
     """pi(x): the number of primes p <= x; 0 for every x < 2.
 
     x is an int (or anything with __index__) up to MAX_X = 2**63 - 1; larger
-    is an OverflowError. The count runs on `threads` threads, None meaning
-    every CPU the process may use, with the GIL released. `progress`, if
+    is an OverflowError. The count runs on `threads` threads, None or 0
+    meaning every CPU the process may use, with the GIL released. `progress`, if
     given, is called on this thread about ten times a second with the share
     of the work done (0 to 1); if it raises, the count stops and the
     exception is raised here. Ctrl-C stops the count within a fraction of
@@ -137,6 +141,21 @@ def li_inverse(y: SupportsIndex) -> int:
     below 2**63: an estimate of the y-th prime."""
     limit = _roughpi.LI_INVERSE_MAX
     return _roughpi.li_inverse(_within(_integer(y, "y"), 2, limit, "y", ", so that the result stays below 2**63"))
+
+
+def offset_li(x: SupportsIndex) -> int:
+    """The offset logarithmic integral Li(x) = li(x) - li(2), the integral
+    from 2 to x, rounded down: Li(2) = 0, and Li(x) is li(x) less
+    1.0451637801... For 2 <= x <= MAX_X."""
+    return _roughpi.offset_li(_within(_integer(x, "x"), 2, MAX_X, "x"))
+
+
+def offset_li_inverse(y: SupportsIndex) -> int:
+    """The x with Li(x) = y, rounded down, for 0 <= y (0 gives 2) as long as
+    x stays below 2**63."""
+    limit = _roughpi.OFFSET_LI_INVERSE_MAX
+    return _roughpi.offset_li_inverse(
+        _within(_integer(y, "y"), 0, limit, "y", ", so that the result stays below 2**63"))
 
 
 def riemann_r(x: SupportsIndex) -> int:

@@ -1,15 +1,75 @@
-"""python -m roughpi X [X ...]: pi(X) for each X, one line each, as the
-roughpi program prints it. X is written as roughpi reads it (1000, 1e15,
-2^32+1, ...); a bad one gets a line on standard error and exit status 2,
-before anything is counted. Standard output that cannot be written to
-(closed, or a full disk) ends it with status 1, as it does the program."""
+"""python -m roughpi [options] X [X ...]: pi(X) for each X, one line each, as
+the roughpi program prints it, with the program's options where they make
+sense here (--nth and the estimates, --threads, --time, --double-check, and
+their other spellings). The command line is read by the program's own
+parser, so that X is written as roughpi reads it (1000, 1e15, 2^32+1, ...)
+and a bad argument gets the program's message on standard error and exit
+status 2, before anything is counted. Standard output that cannot be
+written to (closed, or a full disk) ends it with status 1, as it does the
+program."""
 
 from __future__ import annotations
 
 import os
 import sys
+import time
 
-from . import _roughpi, prime_pi
+from . import (
+    __version__,
+    _roughpi,
+    li,
+    li_inverse,
+    nth_prime,
+    offset_li,
+    offset_li_inverse,
+    prime_pi,
+    riemann_r,
+    riemann_r_inverse,
+)
+
+USAGE = (
+    "Usage: python -m roughpi [--time] [--threads N] [--double-check] X [X ...]\n"
+    "   or: python -m roughpi [options] --nth N [N ...]\n"
+    "   or: python -m roughpi --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
+    "       --riemann-r-inverse X [X ...]\n"
+)
+
+HELP = USAGE + f"""
+Prints pi(X), the number of primes p <= X, for each X, one line each, as the
+roughpi program does. X is a whole number from 0 to {_roughpi.MAX_X}, written as roughpi
+reads it: 1000, 1e15, 2.5e3, 10^15, 2^59-1, 1e15+3.
+
+Options (anywhere among the numbers):
+  --time             follow each count by its wall time:  455052511  (0.002 s)
+  -t, --threads N    count on N threads, from 1 to {_roughpi.MAX_THREADS} (also -tN, --threads=N)
+                     0 (default): one per CPU it may use
+  --double-check     count each X twice, independently, and print it only when
+                     both agree: about twice the time
+  --nth, -n, --nth-prime
+                     print p_N, the N-th prime, for each number N instead
+  --li, --li-inverse, --riemann-r, --riemann-r-inverse
+                     print the estimate li(X) or R(X), or the x where it is X,
+                     rounded down, for each X instead
+  --Li, --Li-inverse the same with the offset Li(x) = li(x) - li(2)
+  -R, --RiemannR, --RiemannR-inverse
+                     the same as --riemann-r and --riemann-r-inverse
+  -h, --help         print this help and exit
+  -v, --version      print the version and exit
+  --                 end of options: everything after it is a number
+
+It shows no progress (--no-status is taken, --status is not); --checkpoint and
+--output are the roughpi program's.
+"""
+
+ANSWERS = {
+    "nth": lambda n, threads, double_check: nth_prime(n, threads=threads, double_check=double_check),
+    "li": lambda x, threads, double_check: li(x),
+    "li_inverse": lambda y, threads, double_check: li_inverse(y),
+    "offset_li": lambda x, threads, double_check: offset_li(x),
+    "offset_li_inverse": lambda y, threads, double_check: offset_li_inverse(y),
+    "riemann_r": lambda x, threads, double_check: riemann_r(x),
+    "riemann_r_inverse": lambda y, threads, double_check: riemann_r_inverse(y),
+}
 
 
 def write_out(text: str) -> bool:
@@ -34,32 +94,50 @@ def write_out(text: str) -> bool:
         return False
 
 
+def refusals(line: dict) -> list[str]:
+    """What the program takes and this does not."""
+    refused = []
+    for option in ("checkpoint", "checkpoint_key", "output"):
+        if line[option]:
+            refused.append(f"--{option.replace('_', '-')} is the roughpi program's: python -m roughpi writes no files")
+    if line["status"] == "always":
+        refused.append("--status is the roughpi program's: python -m roughpi shows no progress")
+    return refused
+
+
 def main(argv: list[str]) -> int:
-    usage = "Usage: python -m roughpi X [X ...]\n\nPrints pi(X), the number of primes p <= X, for each X.\n"
     if not argv:
-        print(usage, end="", file=sys.stderr)
+        print(USAGE, end="", file=sys.stderr)
         return 2
-    if argv[0] in ("-h", "--help"):
-        return 0 if write_out(usage) else 1
-    numbers = []
-    errors = []
-    for text in argv:
-        try:
-            # The bytes that were given (as os.fsencode gives them back), so
-            # that the message shows them as the program does.
-            numbers.append(_roughpi.parse_number(os.fsencode(text)))
-        except ValueError as error:
-            errors.append(str(error))
-    for error in errors:
-        print(f"roughpi: {error}", file=sys.stderr)
+    # The bytes that were given (as os.fsencode gives them back), so that the
+    # messages show them as the program does.
+    line = _roughpi.parse_command_line([os.fsencode(arg) for arg in argv])
+    if line["help"]:
+        return 0 if write_out(HELP) else 1
+    if line["version"]:
+        return 0 if write_out(f"roughpi {__version__}\n") else 1
+    errors = line["errors"] + refusals(line)
     if errors:
+        for error in errors:
+            print(f"roughpi: {error}", file=sys.stderr)
+        print("Try 'python -m roughpi --help' for more information.", file=sys.stderr)
         return 2
+    kind, threads, double_check = line["kind"], line["threads"], line["double_check"]
     try:
-        for x in numbers:
-            if not write_out(f"{prime_pi(x)}\n"):
+        for x in line["numbers"]:
+            start = time.perf_counter()
+            if kind == "pi":
+                value = prime_pi(x, threads=threads, double_check=double_check)
+            else:
+                value = ANSWERS[kind](x, threads, double_check)
+            elapsed = f"  ({time.perf_counter() - start:.3f} s)" if line["time"] else ""
+            if not write_out(f"{value}{elapsed}\n"):
                 return 1
     except KeyboardInterrupt:
         return 130
+    except RuntimeError as error:  # an internal error, or the two counts of a double check differ
+        print(f"roughpi: {error}", file=sys.stderr)
+        return 1
     return 0
 
 

@@ -40,9 +40,12 @@ def test_values_out_of_range_state_the_range():
         roughpi.li(1)
     with pytest.raises(OverflowError, match="stays below 2\\*\\*63"):
         roughpi.riemann_r_inverse(10**18)
-    for threads in (0, -1, roughpi._roughpi.MAX_THREADS + 1):
-        with pytest.raises(ValueError, match="threads must be from 1 to 4096"):
+    for threads in (-1, roughpi._roughpi.MAX_THREADS + 1):
+        with pytest.raises(ValueError, match="threads must be from 0 \\(every CPU\\) to 4096"):
             roughpi.prime_pi(10, threads=threads)
+    assert roughpi.prime_pi(10**11, threads=0) == 4118054813  # 0, as None, is every CPU
+    with pytest.raises(ValueError, match="y must be from 0 to 216289611941014690"):
+        roughpi.offset_li_inverse(-1)
     with pytest.raises(TypeError):
         roughpi.prime_pi(10, threads=2.0)
     with pytest.raises(TypeError, match="progress must be a callable"):
@@ -57,3 +60,11 @@ def test_the_functions_are_documented_and_typed():
     assert "pi(x): the number of primes p <= x" in roughpi.prime_pi.__doc__
     assert "The n-th prime" in roughpi.nth_prime.__doc__
     assert (pathlib.Path(roughpi.__file__).parent / "py.typed").exists()
+
+
+def test_the_offset_logarithmic_integral():
+    assert [roughpi.offset_li(x) for x in (2, 3, 10**10)] == [0, 1, 455055613]
+    assert roughpi.li(10**10) == 455055614
+    assert [roughpi.offset_li_inverse(y) for y in (0, 1, 10**10)] == [2, 2, 252097160041]
+    assert roughpi.offset_li_inverse(roughpi._roughpi.OFFSET_LI_INVERSE_MAX) == 9223372036854775764
+

@@ -91,13 +91,50 @@ def test_progress_is_reported_and_its_exception_stops_the_count():
     assert time.monotonic() - start < 4.0
 
 
+HINT = "Try 'python -m roughpi --help' for more information.\n"
+
+
+def run_main(*args):
+    """python -m roughpi with the arguments: its status, standard output and
+    standard error."""
+    done = subprocess.run([sys.executable, "-m", "roughpi", *args], capture_output=True, text=True, timeout=120)
+    return done.returncode, done.stdout, done.stderr
+
+
+def test_python_minus_m_roughpi_takes_the_programs_options():
+    for args in (["--nth", "10", "1e6"], ["-n", "10", "1e6"], ["--nth-prime", "-t2", "10", "1e6"]):
+        assert run_main(*args) == (0, "29\n15485863\n", ""), args
+    for args in (["-t", "0", "1e10"], ["--threads=3", "1e10"], ["--double-check", "1e10"]):
+        assert run_main(*args) == (0, "455052511\n", ""), args
+    assert run_main("--Li", "1e10", "--") == (0, "455055613\n", "")
+    assert run_main("-R", "1e10")[1] == "455050683\n"
+    assert run_main("--RiemannR-inverse", "1e10")[1] == "252097715776\n"
+    status, out, _ = run_main("--time", "1e10")
+    assert status == 0 and out.startswith("455052511  (") and out.endswith(" s)\n"), out
+    assert run_main("-v") == (0, f"roughpi {roughpi.__version__}\n", "")
+    status, out, _ = run_main("-h")
+    assert status == 0 and "--nth-prime" in out and "--Li-inverse" in out
+
+
+def test_python_minus_m_roughpi_refuses_in_the_programs_words():
+    for args, message in (
+        (["--nth", "0"], "roughpi: --nth '0': n must be from 1 to 216289611853439384"),
+        (["-t", "5000", "10"], "roughpi: -t '5000': the number of threads must be a whole number from 0 (every CPU)"),
+        (["--li", "-n", "10"], "roughpi: '--li' and '--nth' ask for different things: give one of them"),
+        (["abc"], "roughpi: 'abc' is not a number"),
+        (["--frob", "10"], "roughpi: unknown option '--frob'"),
+        (["--checkpoint", "f.txt", "10"], "roughpi: --checkpoint is the roughpi program's"),
+        (["-s", "10"], "roughpi: --status is the roughpi program's"),
+    ):
+        status, out, err = run_main(*args)
+        assert (status, out) == (2, ""), args
+        assert err.startswith(message), (args, err)
+        assert "python -m roughpi --help" in err
+
+
 def test_python_minus_m_roughpi_is_the_program():
-    run = lambda *args: subprocess.run([sys.executable, "-m", "roughpi", *args], capture_output=True, text=True)
-    good = run("1e10", "2^32+1", "100")
-    assert (good.returncode, good.stdout, good.stderr) == (0, "455052511\n203280221\n25\n", "")
-    bad = run("10", "abc", "-5")
-    assert bad.returncode == 2 and bad.stdout == ""
-    assert bad.stderr == "roughpi: 'abc' is not a number\nroughpi: '-5' is negative\n"
+    assert run_main("1e10", "2^32+1", "100") == (0, "455052511\n203280221\n25\n", "")
+    assert run_main("10", "abc", "-5") == (2, "", "roughpi: 'abc' is not a number\nroughpi: '-5' is negative\n" + HINT)
 
 
 def python_m_roughpi(*args, redirect=""):
@@ -120,4 +157,4 @@ def test_python_minus_m_roughpi_shows_control_characters_escaped():
     status, err = python_m_roughpi("12\x1b[2J", "a\nb", "\t\\", b"\xff\xc3\xa9")
     assert status == 2
     assert err == ("roughpi: '12\\x1b[2J' is not a number\nroughpi: 'a\\nb' is not a number\n"
-                   "roughpi: '\\t\\\\' is not a number\nroughpi: '\\xff\\xc3\\xa9' is not a number\n")
+                   "roughpi: '\\t\\\\' is not a number\nroughpi: '\\xff\\xc3\\xa9' is not a number\n" + HINT)

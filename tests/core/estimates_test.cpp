@@ -90,7 +90,7 @@ TEST(EstimatesTest, MatchValuesWorkedOutApart)
 
 // Exact floors by mpmath at 80 digits, from estimates_values.tsv (its header
 // says how they were made): about 2000 arguments log-uniform over the range
-// of each function, and the ends of the ranges.
+// of each function (250 for Li and its inverse), and the ends of the ranges.
 struct exact_value {
     const char* function;
     std::int64_t argument;
@@ -110,6 +110,8 @@ TEST(EstimatesTest, AreTheExactFloorsOfTheTrueValues)
                                  : name == "riemann_r"         ? roughpi::riemann_r(v.argument)
                                  : name == "li_inverse"        ? roughpi::li_inverse(v.argument)
                                  : name == "riemann_r_inverse" ? roughpi::riemann_r_inverse(v.argument)
+                                 : name == "offset_li"         ? roughpi::offset_li(v.argument)
+                                 : name == "offset_li_inverse" ? roughpi::offset_li_inverse(v.argument)
                                                                : -1;
         if (got != v.floor && ++mismatches <= 10)
             ADD_FAILURE() << name << "(" << v.argument << ") = " << got << ", not " << v.floor;
@@ -141,6 +143,7 @@ TEST(EstimatesTest, IncreaseInverseToEachOtherAndRefuseOutsideTheirRanges)
             << x;
     }
     for (const std::int64_t bad : {std::int64_t{1}, std::int64_t{0}, std::int64_t{-5}}) {
+        EXPECT_THROW(roughpi::offset_li(bad), roughpi::input_error);
         EXPECT_THROW(roughpi::li(bad), roughpi::input_error);
         EXPECT_THROW(roughpi::riemann_r(bad), roughpi::input_error);
         EXPECT_THROW(roughpi::li_inverse(bad), roughpi::input_error);
@@ -150,6 +153,11 @@ TEST(EstimatesTest, IncreaseInverseToEachOtherAndRefuseOutsideTheirRanges)
     EXPECT_GE(roughpi::li_inverse(216'289'611'941'014'692), roughpi::MAX_SUPPORTED_X - 100);
     EXPECT_THROW(roughpi::li_inverse(216'289'611'941'014'693), roughpi::input_error);
     EXPECT_THROW(roughpi::riemann_r_inverse(216'289'611'867'888'730), roughpi::input_error);
+    // Li(2) = 0 exactly, and its inverse runs from 0, which it takes to 2.
+    EXPECT_EQ(roughpi::offset_li(2), 0);
+    EXPECT_EQ(roughpi::offset_li_inverse(0), 2);
+    EXPECT_THROW(roughpi::offset_li_inverse(-1), roughpi::input_error);
+    EXPECT_THROW(roughpi::offset_li_inverse(216'289'611'941'014'691), roughpi::input_error);
     EXPECT_THROW(roughpi::nth_prime_estimate(0), roughpi::input_error);
     EXPECT_THROW(roughpi::nth_prime_estimate(roughpi::MAX_PRIME_INDEX + 1), roughpi::input_error);
     EXPECT_LE(roughpi::nth_prime_estimate(roughpi::MAX_PRIME_INDEX), roughpi::MAX_SUPPORTED_X);

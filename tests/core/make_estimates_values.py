@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""Writes tests/core/estimates_values.tsv: exact floors of li(x), R(x) and
-their inverses, worked out with mpmath, for estimates_test.cpp.
+"""Writes tests/core/estimates_values.tsv: exact floors of li(x), R(x), the
+offset Li(x) = li(x) - li(2) and their inverses, worked out with mpmath, for
+estimates_test.cpp.
 
     python3 tests/core/make_estimates_values.py > tests/core/estimates_values.tsv
 
 Not run by the build or the tests; its output is kept in the repository.
 
 li(x) is mpmath.li(x) (the principal value, not the offset one), R(x) is
-mpmath.riemannr(x). An inverse y -> floor(x) with f(x) = y is found with
+mpmath.riemannr(x), Li(x) is mpmath.li(x, offset=True). An inverse y -> floor(x) with f(x) = y is found with
 mpmath.findroot and then confirmed from its definition: the k written has
 f(k) < y < f(k + 1), both evaluated anew. Every floor written is also
 confirmed to be at least 10^-30 from the value on either side, far beyond
@@ -24,6 +25,10 @@ from mpmath import mp, mpf
 
 SEED = 20240617
 COUNT = int(sys.argv[1]) if len(sys.argv) > 1 else 2000
+# Li and its inverse, after the others, from a generator of their own (so
+# that adding them left the rows before them as they were).
+OFFSET_SEED = SEED + 1
+OFFSET_COUNT = COUNT // 8
 DPS = 80
 MAX_X = 2**63 - 1
 
@@ -36,6 +41,10 @@ def r(x):
     return mpmath.riemannr(x)
 
 
+def offset_li(x):
+    return mpmath.li(x, offset=True)
+
+
 def exact_floor(value):
     k = int(mpmath.floor(value))
     frac = value - k
@@ -45,7 +54,7 @@ def exact_floor(value):
 
 def inverse_floor(f, y):
     y = mpf(y)
-    guess = y * mpmath.log(y) if y > 3 else mpf(3)
+    guess = y * mpmath.log(y) if y > 3 else mpf(3) + y
     x = mpmath.findroot(lambda t: f(t) - y, guess, tol=mpf(10) ** -(DPS - 15))
     k = int(mpmath.floor(x))
     # floor(x) = k exactly when f(k) <= y < f(k + 1); check it away from ties.
@@ -121,12 +130,31 @@ def main():
         arguments = sorted(set(special_y[name])) + [log_uniform(rng, 2, top) for _ in range(COUNT)]
         rows += [(name, y, inverse_floor(f, y)) for y in arguments]
 
+    # Li, whose Li(2) = 0 is exact (and so written apart), and its inverse
+    # from y = 0 (whose x is 2).
+    max_offset = exact_floor(offset_li(MAX_X))
+    with mp.workdps(DPS + 40):
+        for x in (3, 1000, 10**18):
+            assert abs(offset_li(x) - (li(x) - li(2))) < mpf(10) ** -(DPS - 5), x
+        assert abs(offset_li(10**6) - mpmath.quad(lambda t: 1 / mpmath.log(t), [2, 10**6])) < mpf(10) ** -60
+    offset_rng = random.Random(OFFSET_SEED)
+    arguments = [x for x in special_x if x > 2] + [log_uniform(offset_rng, 3, MAX_X) for _ in range(OFFSET_COUNT)]
+    rows += [("offset_li", 2, 0)] + [("offset_li", x, exact_floor(offset_li(x))) for x in arguments]
+    special = sorted(set([max_offset, max_offset - 1, 200000000000000000]
+                         + list(range(1, 41)) + [10**k for k in range(2, 18)]))
+    arguments = special + [log_uniform(offset_rng, 1, max_offset) for _ in range(OFFSET_COUNT)]
+    rows += [("offset_li_inverse", 0, 2)] + [("offset_li_inverse", y, inverse_floor(offset_li, y))
+                                            for y in arguments]
+
     print("# Exact floors of roughpi's estimates: function, argument, floor of the true value.")
     print(f"# Written by tests/core/make_estimates_values.py with mpmath {mpmath.__version__} at mp.dps = {DPS},")
     print(f"# random seed {SEED} (Python's random.Random): {COUNT} arguments a function, log-uniform over")
     print(f"# its range, after the boundary values. li = mpmath.li, riemann_r = mpmath.riemannr; an inverse")
     print(f"# by mpmath.findroot, its floor k confirmed by f(k) < y < f(k + 1). Largest y: li {max_li},")
     print(f"# R {max_r}.")
+    print(f"# Then offset_li = mpmath.li(x, offset=True), from x = 2, where it is 0 exactly, and its inverse")
+    print(f"# from y = 0 (whose x is 2) to {max_offset}: {OFFSET_COUNT} arguments each, log-uniform, random")
+    print(f"# seed {OFFSET_SEED}, after the boundary values.")
     for name, argument, value in rows:
         print(f"{name}\t{argument}\t{value}")
 

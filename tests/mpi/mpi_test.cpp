@@ -228,10 +228,10 @@ TEST(MpiProgramTest, BadArgumentsGetOneMessageAndStatusTwoOnEveryRank)
 
     // Each rank's own status, through a shell that reports it.
     const outcome each = run_command(mpiexec(3) + "sh -c '\"$0\" \"$@\"; echo \"rank exit $?\"' " +
-                                     program_with({"--threads", "0", "10"}));
+                                     program_with({"--threads", "5000", "10"}));
     EXPECT_EQ(lines_equal_to(each.out, "rank exit 2"), 3) << each.out;
-    EXPECT_EQ(lines_equal_to(each.err, "roughpi-mpi: --threads '0': the number of threads must be a whole number "
-                                       "from 1 to " + std::to_string(roughpi::MAX_THREADS)),
+    EXPECT_EQ(lines_equal_to(each.err, "roughpi-mpi: --threads '5000': the number of threads must be a whole "
+                                       "number from 0 (every CPU) to " + std::to_string(roughpi::MAX_THREADS)),
               1)
         << each.err;
 

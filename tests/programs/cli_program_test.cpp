@@ -95,7 +95,7 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
 
 TEST(CliProgramTest, HelpAndVersionWinOverEverythingElse)
 {
-    const std::vector<std::string> help_calls[] = {{"--help"}, {"-h"}, {"abc", "-h", "--bad"}};
+    const std::vector<std::string> help_calls[] = {{"--help"}, {"-h"}, {"abc", "-h", "--bad"}, {"-h", "-v"}};
     for (const auto& args : help_calls) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0);
@@ -103,10 +103,12 @@ TEST(CliProgramTest, HelpAndVersionWinOverEverythingElse)
         EXPECT_NE(r.out.find("from 0 to " + max_text + ","), std::string::npos) << "maximum not stated";
         EXPECT_EQ(r.err, "");
     }
-    const outcome r = run({"1e99", "--version", "--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\n");
-    EXPECT_EQ(r.err, "");
+    for (const char* version : {"--version", "-v"}) {
+        const outcome r = run({"1e99", version, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\n");
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 TEST(CliProgramTest, AFailedWriteIsAnError)
@@ -128,25 +130,29 @@ TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-t", "1", "1e11"}, {"--threads", "3", "1e11"}, {"1e11", "--threads=2"},
-          {"--threads=4096", "1e11"}, {"1e11"}, {"-t", "000000002", "1e11"}, {"-t", "0000000002", "1e11"}}) {
+          {"--threads=4096", "1e11"}, {"1e11"}, {"-t", "000000002", "1e11"}, {"-t", "0000000002", "1e11"},
+          {"-t2", "1e11"}, {"1e11", "-t0004"}, {"-t", "0", "1e11"}, {"--threads", "0", "1e11"}, {"-t0", "1e11"}}) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_EQ(r.out, "4118054813\n") << args[0];
         EXPECT_EQ(r.err, "") << args[0];
     }
-    const std::string needs = ": the number of threads must be a whole number from 1 to 4096";
+    const std::string needs = ": the number of threads must be a whole number from 0 (every CPU) to 4096";
     const struct {
         std::vector<std::string> args;
         std::string first_line;
     } bad[] = {
-        {{"-t", "0", "100"}, "roughpi: -t '0'" + needs},
+        {{"-t", "-1", "100"}, "roughpi: -t '-1'" + needs},
+        {{"-t-1", "100"}, "roughpi: -t '-1'" + needs},
+        {{"-tx", "100"}, "roughpi: -t 'x'" + needs},
+        {{"-t4097", "100"}, "roughpi: -t '4097'" + needs},
         {{"--threads", "-2", "100"}, "roughpi: --threads '-2'" + needs},
         {{"--threads=abc", "100"}, "roughpi: --threads 'abc'" + needs},
         {{"--threads=", "100"}, "roughpi: --threads ''" + needs},
         {{"-t", "4097", "100"}, "roughpi: -t '4097'" + needs},
         {{"-t", "2.5", "100"}, "roughpi: -t '2.5'" + needs},
-        {{"100", "-t"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
-        {{"-t", "--time", "100"}, "roughpi: '-t' needs a number of threads, from 1 to 4096"},
+        {{"100", "-t"}, "roughpi: '-t' needs a number of threads, from 0 (every CPU) to 4096"},
+        {{"-t", "--time", "100"}, "roughpi: '-t' needs a number of threads, from 0 (every CPU) to 4096"},
         {{"-t", "00000000000000000000004097", "100"}, "roughpi: -t '00000000000000000000004097'" + needs},
     };
     for (const auto& c : bad) {
@@ -201,21 +207,33 @@ TEST(CliProgramTest, OutputGoesWholeToItsFile)
 // its count, and a second run answers from the file.
 TEST(CliProgramTest, NthPrimesAndEstimates)
 {
-    const outcome nth = run({"--nth", "1", "2", "6", "7", "1e6", "1e12"});
-    EXPECT_EQ(nth.status, 0) << nth.err;
-    EXPECT_EQ(nth.out, "2\n3\n13\n17\n15485863\n29996224275833\n");
+    for (const char* option : {"--nth", "-n", "--nth-prime"}) {
+        const outcome nth = run({option, "1", "2", "6", "7", "1e6", "1e12"});
+        EXPECT_EQ(nth.status, 0) << option << " " << nth.err;
+        EXPECT_EQ(nth.out, "2\n3\n13\n17\n15485863\n29996224275833\n") << option;
+    }
     const struct {
         const char* option;
         const char* value;
     } estimates[] = {{"--li", "455055614\n"},
+                     {"--Li", "455055613\n"},
                      {"--riemann-r", "455050683\n"},
+                     {"-R", "455050683\n"},
+                     {"--RiemannR", "455050683\n"},
                      {"--li-inverse", "252097160014\n"},
-                     {"--riemann-r-inverse", "252097715776\n"}};
+                     {"--Li-inverse", "252097160041\n"},
+                     {"--riemann-r-inverse", "252097715776\n"},
+                     {"--RiemannR-inverse", "252097715776\n"}};
     for (const auto& e : estimates) {
         const outcome r = run({e.option, "1e10"});
         EXPECT_EQ(r.status, 0) << e.option << " " << r.err;
         EXPECT_EQ(r.out, e.value) << e.option;
     }
+    // Li(2) = 0, and Li's inverse takes 0 back to 2.
+    const outcome offset = run({"--Li", "2", "3", "--", "2^63-1"});
+    EXPECT_EQ(offset.out, "0\n1\n216289611941014690\n") << offset.err;
+    const outcome offset_inverse = run({"--Li-inverse", "0", "1", "216289611941014690"});
+    EXPECT_EQ(offset_inverse.out, "2\n2\n9223372036854775764\n") << offset_inverse.err;
     const std::string file = roughpi::testing::temp_path("nth.txt");
     std::remove(file.c_str());
     for (int run_number = 0; run_number < 2; ++run_number) {
@@ -241,6 +259,11 @@ TEST(CliProgramTest, NthPrimesAndEstimates)
         {{"--riemann-r-inverse", "2^62"}, "roughpi: --riemann-r-inverse '4611686018427387904': y must be from 2 to "
                                           "216289611867888729, so that the x with R(x) = y stays below 2^63"},
         {{"--nth", "--li", "5"}, "roughpi: '--nth' and '--li' ask for different things: give one of them"},
+        {{"-n", "-R", "5"}, "roughpi: '--nth' and '--riemann-r' ask for different things: give one of them"},
+        {{"--Li", "1"}, "roughpi: --Li '1': x must be from 2 to 9223372036854775807"},
+        {{"--Li-inverse", "216289611941014691"}, "roughpi: --Li-inverse '216289611941014691': y must be from 0 to "
+                                                  "216289611941014690, so that the x with Li(x) = y stays below 2^63"},
+        {{"-n", "0"}, "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
         {{"--li", "--checkpoint", file, "5"}, "roughpi: --checkpoint keeps a count, and --li is an estimate, which "
                                               "takes no time: give one of them"},
     };
@@ -263,6 +286,32 @@ TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)
     EXPECT_NE(r.err.find("roughpi: '7\\t' is not a number"), std::string::npos) << r.err;
 }
 
+// --status: the progress as lines where standard error is not a terminal,
+// the last at 100%; --no-status (the later of the two wins): none.
+TEST(CliProgramTest, StatusShowsTheProgressInLinesWhereThereIsNoTerminal)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-s", "1e12"},
+                                                  {"--no-status", "--status", "1e12"}}) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "37607912018\n");
+        EXPECT_EQ(r.err.rfind("pi(1000000000000): 0.0%\n", 0), 0u) << r.err;
+        const std::string last = "\npi(1000000000000): 100.0%\n";
+        ASSERT_GE(r.err.size(), last.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last) << r.err;
+        EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
+    }
+    const outcome nth = run({"--status", "--nth", "1e11"});  // its count, at about 2.8e12, shows progress
+    EXPECT_EQ(nth.out, "2760727302517\n");
+    EXPECT_NE(nth.err.find("\nnth(100000000000): 100.0%\n"), std::string::npos) << nth.err;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--no-status", "1e12"},
+                                                  {"-s", "--no-status", "1e12"}, {"-s", "1e11"}}) {
+        const outcome r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "") << args[0];
+    }
+}
+
 TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
 {
     if (!roughpi::testing::have_script())
@@ -280,6 +329,12 @@ TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
     EXPECT_EQ(text.rfind("\rpi(1000000000000): 0.0%", 0), 0u) << text;
     ASSERT_GE(text.size(), erased.size());
     EXPECT_EQ(text.substr(text.size() - erased.size()), erased) << text;
+
+    // --no-status: none, even there.
+    const std::string quiet = std::string("script -qec \"") + roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
+                              " --no-status 1e12\" /dev/null < /dev/null > '" + path + "'";
+    ASSERT_EQ(std::system(quiet.c_str()), 0);
+    EXPECT_EQ(read_file(path), "37607912018\r\n");
 }
 
 }  // namespace

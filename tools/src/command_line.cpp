@@ -20,12 +20,30 @@ namespace roughpi::tools {
 namespace {
 
 enum class arg_kind {
-    number, time, double_check, threads, checkpoint, checkpoint_key, output, kind, help, version, end_of_options,
-    unknown_option
+    number, time, double_check, threads, status, no_status, checkpoint, checkpoint_key, output, kind, help, version,
+    end_of_options, unknown_option
 };
 
-constexpr count_kind other_kinds[] = {count_kind::nth, count_kind::li, count_kind::li_inverse, count_kind::riemann_r,
-                                      count_kind::riemann_r_inverse};
+// Every spelling of the options that ask for a kind: ours, which messages
+// name (kind_option), and those that users of other prime counters type.
+struct kind_spelling {
+    const char* option;
+    count_kind kind;
+};
+constexpr kind_spelling kind_spellings[] = {
+    {"--nth", count_kind::nth},
+    {"-n", count_kind::nth},
+    {"--nth-prime", count_kind::nth},
+    {"--li", count_kind::li},
+    {"--li-inverse", count_kind::li_inverse},
+    {"--Li", count_kind::offset_li},
+    {"--Li-inverse", count_kind::offset_li_inverse},
+    {"--riemann-r", count_kind::riemann_r},
+    {"-R", count_kind::riemann_r},
+    {"--RiemannR", count_kind::riemann_r},
+    {"--riemann-r-inverse", count_kind::riemann_r_inverse},
+    {"--RiemannR-inverse", count_kind::riemann_r_inverse},
+};
 
 // True for what looks like an option rather than the value of one: '-' and
 // anything but a digit ("-5" is a negative number), or '-' alone.
@@ -46,26 +64,30 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::time;
     if (arg == "--double-check")
         return arg_kind::double_check;
-    if (arg == "-t" || arg == "--threads" || arg.starts_with("--threads="))
+    if (arg.starts_with("-t") || arg == "--threads" || arg.starts_with("--threads="))  // -t N, -tN
         return arg_kind::threads;
+    if (arg == "-s" || arg == "--status")
+        return arg_kind::status;
+    if (arg == "--no-status")
+        return arg_kind::no_status;
     if (arg == "--checkpoint-key" || arg.starts_with("--checkpoint-key="))
         return arg_kind::checkpoint_key;
     if (arg == "--checkpoint" || arg.starts_with("--checkpoint="))
         return arg_kind::checkpoint;
     if (arg == "--output" || arg.starts_with("--output="))
         return arg_kind::output;
-    for (const count_kind kind : other_kinds)
-        if (arg == kind_option(kind))
+    for (const kind_spelling& spelling : kind_spellings)
+        if (arg == spelling.option)
             return arg_kind::kind;
     if (arg == "-h" || arg == "--help")
         return arg_kind::help;
-    if (arg == "--version")
+    if (arg == "-v" || arg == "--version")
         return arg_kind::version;
     return arg_kind::unknown_option;
 }
 
-// A thread count: a whole number from 1 to MAX_THREADS, plain decimal digits
-// (leading zeros are fine, as they are in X).
+// A thread count: a whole number from 0 (every CPU) to MAX_THREADS, plain
+// decimal digits (leading zeros are fine, as they are in X).
 bool parse_threads(std::string_view text, int& threads)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
@@ -76,8 +98,6 @@ bool parse_threads(std::string_view text, int& threads)
         if (value > MAX_THREADS)
             return false;
     }
-    if (value < 1)
-        return false;
     threads = value;
     return true;
 }
@@ -117,7 +137,8 @@ bool take_file(command_line& line, std::string_view option, std::string_view arg
     return true;
 }
 
-std::string max_threads_text() { return std::to_string(MAX_THREADS); }
+// The range of a thread count, as messages and the help give it.
+std::string threads_range_text() { return "from 0 (every CPU) to " + std::to_string(MAX_THREADS); }
 
 // The range of the numbers of a kind, [least, largest]: what they are
 // called, and why the range ends where it does.
@@ -140,6 +161,10 @@ number_range range_of(count_kind kind)
         return {2, MAX_SUPPORTED_X, "x", ""};
     case count_kind::li_inverse:
         return {2, li(MAX_SUPPORTED_X), "y", ", so that the x with li(x) = y stays below 2^63"};
+    case count_kind::offset_li:
+        return {2, MAX_SUPPORTED_X, "x", ""};
+    case count_kind::offset_li_inverse:
+        return {0, offset_li(MAX_SUPPORTED_X), "y", ", so that the x with Li(x) = y stays below 2^63"};
     case count_kind::riemann_r_inverse:
         return {2, riemann_r(MAX_SUPPORTED_X), "y", ", so that the x with R(x) = y stays below 2^63"};
     }
@@ -159,6 +184,10 @@ const char* kind_option(count_kind kind)
         return "--li";
     case count_kind::li_inverse:
         return "--li-inverse";
+    case count_kind::offset_li:
+        return "--Li";
+    case count_kind::offset_li_inverse:
+        return "--Li-inverse";
     case count_kind::riemann_r:
         return "--riemann-r";
     case count_kind::riemann_r_inverse:
@@ -198,19 +227,26 @@ command_line parse_command_line(int argc, const char* const* argv)
             if (arg.starts_with("--threads=")) {
                 value = arg.substr(10);
                 option = "--threads";
+            } else if (arg.size() > 2 && arg[1] == 't') {  // -tN
+                value = arg.substr(2);
+                option = "-t";
             } else if (i + 1 < argc && !looks_like_option(argv[i + 1])) {
                 value = argv[++i];
             } else {
-                line.errors.push_back("'" + option + "' needs a number of threads, from 1 to " +
-                                      max_threads_text());
+                line.errors.push_back("'" + option + "' needs a number of threads, " + threads_range_text());
                 break;
             }
             if (!parse_threads(value, line.threads))
                 line.errors.push_back(option + " '" + printable(value) +
-                                      "': the number of threads must be a whole number from 1 to " +
-                                      max_threads_text());
+                                      "': the number of threads must be a whole number " + threads_range_text());
             break;
         }
+        case arg_kind::status:
+            line.status = status_choice::always;
+            break;
+        case arg_kind::no_status:
+            line.status = status_choice::never;
+            break;
         case arg_kind::checkpoint:
             take_file(line, "--checkpoint", arg, argc, argv, i, line.checkpoint);
             break;
@@ -221,8 +257,9 @@ command_line parse_command_line(int argc, const char* const* argv)
             take_file(line, "--output", arg, argc, argv, i, line.output);
             break;
         case arg_kind::kind: {
-            const auto kind = *std::find_if(std::begin(other_kinds), std::end(other_kinds),
-                                            [&](count_kind k) { return arg == kind_option(k); });
+            const count_kind kind = std::find_if(std::begin(kind_spellings), std::end(kind_spellings),
+                                                 [&](const kind_spelling& k) { return arg == k.option; })
+                                        ->kind;
             if (line.kind != count_kind::pi && line.kind != kind)
                 line.errors.push_back(std::string("'") + kind_option(line.kind) + "' and '" + kind_option(kind) +
                                       "' ask for different things: give one of them");
@@ -283,7 +320,8 @@ std::string usage_line(std::string_view name, bool other_kinds)
                         "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
     if (other_kinds)
         usage += "   or: " + std::string(name) + " [options] --nth N [N ...]\n"
-                 "   or: " + std::string(name) + " --li | --li-inverse | --riemann-r | --riemann-r-inverse X [X ...]\n";
+                 "   or: " + std::string(name) + " --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
+                 "       --riemann-r-inverse X [X ...]\n";
     return usage;
 }
 
@@ -293,11 +331,16 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
     const auto end = std::to_chars(largest, largest + sizeof(largest), MAX_SUPPORTED_X).ptr;
     const std::string max_x(largest, end);
     const std::string kinds =
-        other_kinds ? std::string("  --nth             print p_N, the N-th prime, for each number N instead (N from\n"
-                                  "                     1 to ") + std::to_string(MAX_PRIME_INDEX) + ")\n"
+        other_kinds ? std::string("  --nth, -n, --nth-prime\n"
+                                  "                     print p_N, the N-th prime, for each number N instead (N\n"
+                                  "                     from 1 to ") + std::to_string(MAX_PRIME_INDEX) + ")\n"
                                   "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
                                   "                     print the estimate li(X) or R(X), or the x where it is X,\n"
                                   "                     rounded down, for each X instead\n"
+                                  "  --Li, --Li-inverse the same with the offset Li(x) = li(x) - li(2), which is\n"
+                                  "                     0 at x = 2 (so that --Li-inverse takes X from 0)\n"
+                                  "  -R, --RiemannR, --RiemannR-inverse\n"
+                                  "                     the same as --riemann-r and --riemann-r-inverse\n"
                                   "  --double-check     count each X twice, independently (other pieces, another\n"
                                   "                     counting path where there is one; never from a\n"
                                   "                     checkpoint), and print it only when both agree: about\n"
@@ -316,8 +359,13 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
            "\n"
            "Options (anywhere among the numbers):\n"
            "  --time             follow each count by its wall time:  455052511  (0.002 s)\n"
-           "  -t, --threads N    count on N threads, from 1 to " + max_threads_text() + "\n"
-           "                     (default: " + std::string(threads_default) + ")\n"
+           "  -t, --threads N    count on N threads, from 1 to " + std::to_string(MAX_THREADS) + " (also -tN, --threads=N)\n"
+           "                     0 (default): " + std::string(threads_default) + "\n"
+           "  -s, --status       show the progress of counts from 10^12 up on standard\n"
+           "                     error even when it is not a terminal: a line about\n"
+           "                     each second, and one at 100%\n"
+           "  --no-status        never show the progress, not even on a terminal (the\n"
+           "                     last of --status and --no-status wins)\n"
            "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
            "                     holds, so that a count that was stopped goes on from\n"
            "                     where it was (one X only)\n"
@@ -328,13 +376,14 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
            "                     and only when every count is done (the file is replaced)\n" +
            kinds +
            "  -h, --help         print this help and exit\n"
-           "  --version          print the version and exit\n"
+           "  -v, --version      print the version and exit\n"
            "  --                 end of options: everything after it is a number\n"
            "\n"
            "All arguments are checked before the first count starts. If any is bad,\n"
            "each bad one is reported on standard error, nothing is counted, and the\n"
            "exit status is 2. When standard error is a terminal, counts from 10^12\n"
-           "up show their progress there, on one line that is erased when done.\n"
+           "up show their progress there, on one line that is erased when done\n"
+           "(see --status and --no-status).\n"
            "SIGINT (Ctrl-C) and SIGTERM end the program with status 130 and 143;\n"
            "with --checkpoint, the file then holds every piece finished so far.\n";
 }

@@ -66,6 +66,13 @@ void progress_line::show(double done)
     const int permille = done >= 1.0 ? 1000 : static_cast<int>(done * 1000.0);
     if (permille == shown_)
         return;
+    if (style_ == progress_style::lines) {
+        // The first, the last, and one a second between them.
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ >= 0 && permille < 1000 && now - written_ < std::chrono::seconds(1))
+            return;
+        written_ = now;
+    }
     shown_ = permille;
     char number[24];
     *std::to_chars(number, number + sizeof(number) - 1, x_).ptr = '\0';
@@ -74,6 +81,11 @@ void progress_line::show(double done)
         std::snprintf(line, sizeof(line), "\r%s(%s): %d.%d%%", name_, number, permille / 10, permille % 10);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof(line))
         return;
+    if (style_ == progress_style::lines) {  // the line without its '\r', and ended
+        line[length] = '\n';
+        write_stderr(line + 1, static_cast<std::size_t>(length));
+        return;
+    }
     // The width first, so that a signal in between erases at least the new line.
     if (length - 1 > shown_width)
         shown_width = length - 1;
@@ -82,14 +94,15 @@ void progress_line::show(double done)
 
 void progress_line::erase()
 {
-    erase_progress_line();
+    if (style_ == progress_style::drawn)
+        erase_progress_line();
     shown_ = -1;
 }
 
-count_progress::count_progress(const char* name, std::int64_t x, std::int64_t size, bool shown)
+count_progress::count_progress(const char* name, std::int64_t x, std::int64_t size, progress_style style)
 {
-    if (shown && size >= PROGRESS_FROM)
-        line_.emplace(name, x);
+    if (style != progress_style::none && size >= PROGRESS_FROM)
+        line_.emplace(name, x, style);
 }
 
 void count_progress::start()
@@ -103,6 +116,15 @@ std::function<void(double)> count_progress::callback()
     if (!line_)
         return {};
     return [this](double done) { line_->show(done); };
+}
+
+progress_style stderr_progress_style(status_choice choice)
+{
+    if (choice == status_choice::never)
+        return progress_style::none;
+    if (stderr_is_terminal())
+        return progress_style::drawn;
+    return choice == status_choice::always ? progress_style::lines : progress_style::none;
 }
 
 bool stderr_is_terminal()

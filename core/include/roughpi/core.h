@@ -27,11 +27,14 @@ extern "C" {
  * count is checked against), which it reports rather than answer wrongly. */
 ROUGHPI_API int64_t roughpi_pi(int64_t x) ROUGHPI_C_NOEXCEPT;
 
-/* The estimates of pi(x) (see <roughpi/estimates.hpp>), rounded down: li(x)
- * and Riemann's R(x) for 2 <= x <= 2^63 - 1, and their inverses for
- * arguments whose result stays below 2^63. -1 outside. */
+/* The estimates of pi(x) (see <roughpi/estimates.hpp>), rounded down: li(x),
+ * the offset Li(x) = li(x) - li(2) and Riemann's R(x) for 2 <= x <= 2^63 - 1,
+ * and their inverses for arguments whose result stays below 2^63 (from 0
+ * for Li's, from 2 for the others). -1 outside. */
 ROUGHPI_API int64_t roughpi_li(int64_t x) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_API int64_t roughpi_li_inverse(int64_t y) ROUGHPI_C_NOEXCEPT;
+ROUGHPI_API int64_t roughpi_offset_li(int64_t x) ROUGHPI_C_NOEXCEPT;
+ROUGHPI_API int64_t roughpi_offset_li_inverse(int64_t y) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_API int64_t roughpi_riemann_r(int64_t x) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_API int64_t roughpi_riemann_r_inverse(int64_t y) ROUGHPI_C_NOEXCEPT;
 

@@ -15,20 +15,33 @@ enum class count_kind {
     nth,                // --nth: p_N, the N-th prime
     li,                 // --li: li(X)
     li_inverse,         // --li-inverse: the x with li(x) = X
+    offset_li,          // --Li: Li(X) = li(X) - li(2)
+    offset_li_inverse,  // --Li-inverse: the x with Li(x) = X
     riemann_r,          // --riemann-r: R(X)
     riemann_r_inverse,  // --riemann-r-inverse: the x with R(x) = X
 };
 
-// The option that asks for a kind ("--nth"), or "" for pi.
+// The option that asks for a kind ("--nth"), or "" for pi: the one that
+// messages name, whichever of its spellings was given (-n, --nth-prime, -R,
+// --RiemannR, ...).
 const char* kind_option(count_kind kind);
+
+// Whether a count shows its progress on standard error: -s, --status and
+// --no-status, the last of them given winning.
+enum class status_choice {
+    on_terminal,  // neither: a line drawn over itself when it is a terminal, nothing otherwise
+    always,       // --status: also when it is not a terminal, as a line now and then
+    never,        // --no-status: not even on a terminal
+};
 
 struct command_line {
     count_kind kind = count_kind::pi;
     bool help = false;     // -h, --help: print the help and exit
-    bool version = false;  // --version: print the version and exit
+    bool version = false;  // -v, --version: print the version and exit
     bool time = false;     // --time: follow each count by its wall time
     bool double_check = false;  // --double-check: count twice, independently, and print only what both give
-    int threads = 0;       // -t N, --threads N, --threads=N; 0 means every CPU the process may use
+    int threads = 0;       // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use
+    status_choice status = status_choice::on_terminal;  // -s, --status, --no-status
     std::string checkpoint;  // --checkpoint FILE, --checkpoint=FILE; empty when not given
     std::string checkpoint_key;  // --checkpoint-key FILE: the checkpoint's key; empty: the user's
     std::string output;      // --output FILE, --output=FILE: the counts go there, whole, at the end
