@@ -1,8 +1,8 @@
 #include "factor_counts.hpp"
 #include "roots.hpp"
-#include "pair_count_terms.hpp"
-#include "pair_node_entries.hpp"
-#include "quotient_counts.hpp"
+#include "loop/pair_count_terms.hpp"
+#include "loop/pair_node_entries.hpp"
+#include "loop/quotient_counts.hpp"
 #include "wheel.hpp"
 
 namespace roughpi {

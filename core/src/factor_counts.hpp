@@ -19,7 +19,7 @@
 //   D_j(y)  = count_factor_tuples(y, 17, j!, 1, j)     for j >= 3
 #pragma once
 
-#include "path_kernels.hpp"
+#include "loop/path_kernels.hpp"
 #include "stop_poll.hpp"
 
 #include <roughpi/counting_path.hpp>

@@ -7,9 +7,9 @@
 #include <roughpi/prime_count.hpp>
 #include "wheel.hpp"
 
-#include "pair_node_entries.hpp"
-#include "path_kernels.hpp"
-#include "quotient_counts.hpp"
+#include "loop/pair_node_entries.hpp"
+#include "loop/path_kernels.hpp"
+#include "loop/quotient_counts.hpp"
 
 #include "support/counting_paths.hpp"
 #include "support/random_seed.hpp"
