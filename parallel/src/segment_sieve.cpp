@@ -148,18 +148,6 @@ std::int64_t segment_sieve::kth_from_bottom(std::int64_t k) const
     throw internal_error("roughpi: internal error: the sieve has fewer primes in its window than asked for");
 }
 
-std::vector<std::int64_t> segment_sieve::primes() const
-{
-    std::vector<std::int64_t> found;
-    if (has_two_)
-        found.push_back(2);
-    for (std::uint64_t w = 0; w * 64 < bits_; ++w)
-        for (std::uint64_t word = window_[w]; word != 0; word &= word - 1)
-            found.push_back(static_cast<std::int64_t>(first_odd_ +
-                                                      2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(word)))));
-    return found;
-}
-
 std::int64_t segment_sieve::kth_from_top(std::int64_t k) const
 {
     for (std::uint64_t w = (bits_ + 63) / 64; w-- > 0;) {

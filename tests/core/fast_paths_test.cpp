@@ -2,7 +2,7 @@
 // straightforward reference: value for value on many random arguments.
 #include "reference/reference_counting.hpp"
 
-#include "factor_counts.hpp"
+#include "support/factor_counts_64.hpp"
 #include "roots.hpp"
 #include <roughpi/prime_count.hpp>
 #include "wheel.hpp"

@@ -116,8 +116,6 @@ const path_kernels& kernels_of(counting_path path)
 
 const path_kernels& best_kernels() noexcept { return *table().best; }
 
-const path_kernels& portable_kernels() noexcept { return path_rows[0].kernels; }
-
 }  // namespace detail
 
 std::span<const counting_path> counting_paths() noexcept { return detail::all_paths; }
