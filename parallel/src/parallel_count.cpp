@@ -1,3 +1,4 @@
+#include "progress_pace.hpp"
 #include "thread_count.hpp"
 #include "worker_pool.hpp"
 
@@ -15,8 +16,7 @@ namespace roughpi {
 
 namespace {
 
-// How often the progress is reported.
-constexpr std::chrono::milliseconds PROGRESS_EVERY{100};
+using detail::PROGRESS_EVERY;
 
 // The pieces pieces[i], i in todo, counted on `path` (count_pieces_parallel).
 prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
