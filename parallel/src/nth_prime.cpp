@@ -3,6 +3,7 @@
 // result checked before it is returned.
 #include "nth_prime_bounds.hpp"
 #include "primality.hpp"
+#include "refusals.hpp"
 #include "segment_sieve.hpp"
 #include "thread_count.hpp"
 #include "window_search.hpp"
@@ -25,7 +26,7 @@ using detail::segment_sieve;
 // one window).
 constexpr std::int64_t SIEVE_ALONE_BELOW = segment_sieve::WINDOW;
 
-[[noreturn]] void refuse(const std::string& what) { throw input_error("roughpi: " + what); }
+using detail::refuse;
 
 // The net under every result, as under every count: p_n is prime, and
 // within proven bounds (nth_prime_bounds.hpp).
@@ -33,9 +34,9 @@ std::int64_t checked(std::int64_t n, std::int64_t p)
 {
     const bool within = detail::within_nth_prime_bounds(n, p);
     if (!within || !detail::is_prime(static_cast<std::uint64_t>(p)))
-        throw internal_error("roughpi: internal error: the " + std::to_string(n) + "-th prime came out as " +
-                             std::to_string(p) + ", which is " + (within ? "not prime" : "outside the proven bounds") +
-                             "; no result is given");
+        detail::fail_internally("the " + std::to_string(n) + "-th prime came out as " +
+                                std::to_string(p) + ", which is " + (within ? "not prime" : "outside the proven bounds") +
+                                "; no result is given");
     return p;
 }
 

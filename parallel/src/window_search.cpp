@@ -1,6 +1,7 @@
 #include "window_search.hpp"
 
 #include "progress_pace.hpp"
+#include "refusals.hpp"
 #include "segment_sieve.hpp"
 
 #include <roughpi/error.hpp>
@@ -73,7 +74,7 @@ search_plan plan_search(std::int64_t x, bool up, std::int64_t k, int threads)
 
 [[noreturn]] void ran_past_the_range()
 {
-    throw internal_error("roughpi: internal error: the sieve ran past the range without finding its prime");
+    detail::fail_internally("the sieve ran past the range without finding its prime");
 }
 
 // The bounds of window i, which must lie in the range.
