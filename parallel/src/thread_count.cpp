@@ -16,13 +16,7 @@
 #include <thread>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  include <windows.h>
+#  include "windows_api.hpp"
 #elif defined(__linux__)
 #  include <sched.h>
 #endif
