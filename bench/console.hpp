@@ -1,20 +1,21 @@
 // The benchmark's formatted output to standard output.
 #pragma once
 
+#include "printf_format.hpp"
+
 #include <cstdint>
 
 namespace roughpi::bench {
 
-#if defined(__GNUC__) && !defined(_WIN32)
-#  define ROUGHPI_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#  define ROUGHPI_PRINTF_FORMAT(f, a)
-#endif
-
 // Formats with printf conventions and writes the text to standard output,
 // unless the console is muted, in which case the text is formatted all the
 // same and then dropped. Returns the length of the formatted text.
+#if defined(_WIN32)
+// On Windows its formats are Microsoft's (%I64d), which the check knows not.
+int console_printf(const char* format, ...);
+#else
 int console_printf(const char* format, ...) ROUGHPI_PRINTF_FORMAT(1, 2);
+#endif
 
 // While muted, console_printf formats but writes nothing.
 void console_mute(bool muted);

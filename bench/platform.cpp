@@ -5,11 +5,8 @@
 #include <cstdlib>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
 #  include <io.h>
-#  include <windows.h>
+#  include "windows_api.hpp"
 #  include <psapi.h>
 #elif defined(__APPLE__)
 #  include <mach/mach.h>

@@ -10,6 +10,7 @@
 
 #include <roughpi/tools/checkpoint.hpp>
 #include <roughpi/tools/checkpoint_key.hpp>
+#include <roughpi/tools/checkpointed_count.hpp>
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
@@ -17,7 +18,6 @@
 #include <roughpi/tools/output_file.hpp>
 #include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
-#include <roughpi/tools/resumed_count.hpp>
 #include <roughpi/tools/signals.hpp>
 
 #include <roughpi/roughpi.hpp>
@@ -58,28 +58,16 @@ std::int64_t count(std::int64_t x, const count_setup& setup)
     return roughpi::prime_count_parallel(x, options);
 }
 
-// pi(x) with its pieces saved to a checkpoint file as they are done, and the
-// pieces the file holds already taken from it. progress gets the share of
-// the count.
-// With a double check, the second count is made afresh, from the other
-// split, whatever the file holds.
-std::int64_t count_with_checkpoint(std::int64_t x, const count_setup& setup, const std::function<void(double)>& progress)
+// What the counts kept in the checkpoint file are given.
+checkpointed_options checkpointed(const count_setup& setup)
 {
-    const std::vector<roughpi::prime_count_piece> pieces = roughpi::prime_count_piece_list(x, setup.stop);
-    checkpoint file(setup.checkpoint, x, pieces, setup.key, setup.stop);
-    const double first_share = setup.double_check ? 0.5 : 1.0;
-    const std::int64_t pi = count_the_rest(
-        file, setup.threads, [&](double share) { if (progress) progress(first_share * share); }, setup.stop);
-    if (!setup.double_check)
-        return pi;
-    roughpi::parallel_options options;
+    checkpointed_options options;
+    options.file = setup.checkpoint;
+    options.key = setup.key;
     options.threads = setup.threads;
+    options.double_check = setup.double_check;
     options.stop = setup.stop;
-    options.progress = [&](double share) {
-        if (progress)
-            progress(first_share + (1 - first_share) * share);
-    };
-    return roughpi::double_checked(x, pi, roughpi::prime_count_other_way(x, options));
+    return options;
 }
 
 // p_n: the count at the estimate (kept in the checkpoint file when there is
@@ -89,23 +77,14 @@ std::int64_t nth(std::int64_t n, const count_setup& setup)
     const std::int64_t estimate = roughpi::nth_prime_estimate(n);
     count_progress progress("nth", n, estimate, setup.progress);
     progress.start();
+    if (!setup.checkpoint.empty())
+        return nth_prime_with_checkpoint(n, checkpointed(setup), progress.callback());
     roughpi::parallel_options options;
     options.threads = setup.threads;
     options.progress = progress.callback();
     options.stop = setup.stop;
     options.double_check = setup.double_check;
-    if (setup.checkpoint.empty())
-        return roughpi::nth_prime_parallel(n, options);
-    // The count is nearly all of the time; the sieve is short.
-    constexpr double count_share = 0.95;
-    const std::function<void(double)> show = options.progress;
-    const std::int64_t pi = count_with_checkpoint(estimate, setup, [&](double share) {
-        if (show)
-            show(count_share * share);
-    });
-    if (show)
-        options.progress = [&](double share) { show(count_share + (1 - count_share) * share); };
-    return roughpi::nth_prime_from_count(n, estimate, pi, options);
+    return roughpi::nth_prime_parallel(n, options);
 }
 
 std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
@@ -116,7 +95,7 @@ std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
             return count(x, setup);
         {
             count_progress progress(x, setup.progress);
-            return count_with_checkpoint(x, setup, progress.callback());
+            return prime_count_with_checkpoint(x, checkpointed(setup), progress.callback());
         }
     case count_kind::nth:
         return nth(x, setup);

@@ -10,7 +10,7 @@
 // and each path's time over primecount's.
 #include "reference/reference_counting.hpp"
 
-#include "factor_counts.hpp"
+#include "support/factor_counts_64.hpp"
 #include <roughpi/prime_count.hpp>
 
 #include <benchmark/benchmark.h>

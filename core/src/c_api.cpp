@@ -38,12 +38,12 @@ extern "C" {
 
 void roughpi_internal_set_last_error(const char* message) noexcept
 {
-    static constexpr char prefix[] = "roughpi: ";
+    const char* const prefix = roughpi::MESSAGE_PREFIX;
     std::size_t used = 0;
     last_error[0] = '\0';
     if (message == nullptr || message[0] == '\0')
         return;
-    if (std::strncmp(message, prefix, sizeof(prefix) - 1) != 0)
+    if (std::strncmp(message, prefix, sizeof(roughpi::MESSAGE_PREFIX) - 1) != 0)
         used = append(used, prefix);
     append(used, message);
 }

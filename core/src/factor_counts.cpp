@@ -1,8 +1,8 @@
 #include "factor_counts.hpp"
 #include "roots.hpp"
-#include "pair_count_terms.hpp"
-#include "pair_node_entries.hpp"
-#include "quotient_counts.hpp"
+#include "loop/pair_count_terms.hpp"
+#include "loop/pair_node_entries.hpp"
+#include "loop/quotient_counts.hpp"
 #include "wheel.hpp"
 
 namespace roughpi {
@@ -59,27 +59,6 @@ wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w,
         t.loop_offset;
     return t.base + wide_product(w, loop_pairs);
 }
-
-}  // namespace detail
-
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                const detail::path_kernels& kernels)
-{
-    return static_cast<std::int64_t>(detail::count_factor_pairs_wide(n, b, w, r, kernels));
-}
-
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r)
-{
-    return count_factor_pairs(n, b, w, r, detail::best_kernels());
-}
-
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                counting_path path)
-{
-    return count_factor_pairs(n, b, w, r, detail::kernels_of(path));
-}
-
-namespace detail {
 
 namespace {
 
@@ -229,17 +208,5 @@ wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_
 }
 
 }  // namespace detail
-
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k, counting_path path)
-{
-    return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::kernels_of(path)));
-}
-
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k)
-{
-    return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::best_kernels()));
-}
 
 }  // namespace roughpi

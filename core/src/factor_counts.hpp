@@ -19,50 +19,42 @@
 //   D_j(y)  = count_factor_tuples(y, 17, j!, 1, j)     for j >= 3
 #pragma once
 
-#include "path_kernels.hpp"
+#include "loop/path_kernels.hpp"
 #include "stop_poll.hpp"
 
 #include <roughpi/counting_path.hpp>
 
 #include <cstdint>
 
-namespace roughpi {
+namespace roughpi::detail {
 
-// Weighted count of pairs (u, v) of rough numbers with b <= u <= v and u*v <= n:
+// count_factor_pairs(n, b, w, r): the weighted count of pairs (u, v) of rough
+// numbers with b <= u <= v and u*v <= n:
 //   (b, b)              weighs w / (r*(r+1))
 //   (b, v),  v > b      weighs w / r
 //   (u, u),  u > b      weighs w / 2
 //   (u, v),  b < u < v  weighs w
 //
 // Requires: b rough, n >= b*b, 0 <= n < 2^63, w a multiple of r*(r+1) and of
-// 2, the count below 2^63 (see count_factor_pairs_wide), and the wheel tables.
+// 2, and the wheel tables.
 // Cost: one quotient per rough u in (b, sqrt(n)], about 0.19 * sqrt(n)
 // constant-time steps; a few scalars of stack, no heap.
-// The overloads without a path run the best one this processor has; every
-// path returns the same value.
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                const detail::path_kernels& kernels);
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r);
-std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                counting_path path);
-
-// Weighted count of non-decreasing k-tuples of rough numbers, each at least b,
-// with product at most n, weighted as for count_factor_pairs (k >= 2).
+// Every path returns the same value.
+//
+// count_factor_tuples(n, b, w, r, k): the weighted count of non-decreasing
+// k-tuples of rough numbers, each at least b, with product at most n,
+// weighted as for count_factor_pairs (k >= 2).
 //
 // Requires: b rough, k >= 2, n >= b^k, 0 <= n < 2^63, w / r! exact along
-// every run, and the wheel tables built. The count is summed in 128 bits but
-// returned in 64, so it must fit there: it does for n up to about 10^17;
-// larger counts can pass 2^63 (prime_count keeps those in 128 bits).
+// every run, and the wheel tables built. The count can pass 2^63 for n above
+// about 10^17, so it is summed and returned in 128 bits.
 // Cost: a walk over the non-decreasing choices of the first k-2 entries, each
 // ending in one call of the pair routine; the calls with the smallest first
 // entries dominate, so the time grows like sqrt(n) times a small factor.
 // Recursion k-1 levels deep with a few scalars per level; no heap.
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k);
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k, counting_path path);
-
-namespace detail {
+//
+// (The tests have both in 64 bits, on the best path or a path named:
+// tests/support/factor_counts_64.hpp.)
 
 // count_factor_pairs in 128 bits: D_2(x), about 0.037 x ln(x/289) ordered
 // pairs, passes 2^63 from about x = 6.6 10^18 on. Everywhere else in the walk the
@@ -107,6 +99,4 @@ wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_
 // The smallest rough number >= v, for v >= 17.
 std::int64_t next_rough(std::int64_t v);
 
-}  // namespace detail
-
-}  // namespace roughpi
+}  // namespace roughpi::detail

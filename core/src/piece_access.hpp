@@ -3,7 +3,7 @@
 // (their sums) do with their private fields.
 #pragma once
 
-#include "path_kernels.hpp"
+#include "loop/path_kernels.hpp"
 #include "stop_poll.hpp"
 #include "wide_int.hpp"
 #include "work_split.hpp"

@@ -162,19 +162,18 @@ piece_access::split_identity piece_access::identity_of_split(std::int64_t x, spl
         return id;
     }
     ensure_wheel_tables();
-    struct context {
+    struct fingerprints final : split_sink {
         std::int64_t x;
         split_kind kind;
         split_identity& id;
-    } c{x, kind, id};
-    split_count(
-        x, kind,
-        [](void* p, const split_piece& piece) {
-            auto& c = *static_cast<context*>(p);
-            c.id.fingerprints += make(c.x, c.kind, static_cast<std::int32_t>(c.id.pieces), piece).check_;
-            ++c.id.pieces;
-        },
-        &c, stop);
+        fingerprints(std::int64_t x_, split_kind kind_, split_identity& id_) : x(x_), kind(kind_), id(id_) {}
+        void take(const split_piece& piece) override
+        {
+            id.fingerprints += make(x, kind, static_cast<std::int32_t>(id.pieces), piece).check_;
+            ++id.pieces;
+        }
+    } sink{x, kind, id};
+    split_count(x, kind, sink, stop);
     return id;
 }
 
@@ -188,21 +187,20 @@ std::size_t piece_access::pieces_of(std::int64_t x, split_kind kind, std::span<p
         return 1;
     }
     ensure_wheel_tables();
-    struct context {
+    struct into_span final : split_sink {
         std::int64_t x;
         split_kind kind;
         std::span<prime_count_piece> out;
-        std::size_t next;
-    } c{x, kind, out, 0};
-    const std::size_t total = split_count(
-        x, kind,
-        [](void* p, const split_piece& piece) {
-            auto& c = *static_cast<context*>(p);
-            if (c.next < c.out.size())
-                c.out[c.next] = piece_access::make(c.x, c.kind, static_cast<std::int32_t>(c.next), piece);
-            ++c.next;
-        },
-        &c, stop);
+        std::size_t next = 0;
+        into_span(std::int64_t x_, split_kind kind_, std::span<prime_count_piece> out_) : x(x_), kind(kind_), out(out_) {}
+        void take(const split_piece& piece) override
+        {
+            if (next < out.size())
+                out[next] = piece_access::make(x, kind, static_cast<std::int32_t>(next), piece);
+            ++next;
+        }
+    } sink{x, kind, out};
+    const std::size_t total = split_count(x, kind, sink, stop);
     const std::size_t written = total < out.size() ? total : out.size();
     for (std::size_t i = 0; i < written; ++i)
         seal(out[i], static_cast<std::int32_t>(total));

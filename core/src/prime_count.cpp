@@ -1,5 +1,5 @@
 #include "factor_counts.hpp"
-#include "path_kernels.hpp"
+#include "loop/path_kernels.hpp"
 #include "prime_bounds.hpp"
 #include "refusal.hpp"
 #include "terms.hpp"

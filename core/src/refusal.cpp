@@ -10,13 +10,14 @@ namespace roughpi::detail {
 
 namespace {
 
-// The message: the prefix, then the formatted text, cut to 256 bytes.
+// The message: the library's prefix and the kind of message, then the
+// formatted text, cut to 256 bytes.
 struct message {
     char text[256];
 
-    message(const char* prefix, const char* format, std::va_list arguments)
+    message(const char* kind, const char* format, std::va_list arguments)
     {
-        std::snprintf(text, sizeof(text), "%s", prefix);
+        std::snprintf(text, sizeof(text), "%s%s", MESSAGE_PREFIX, kind);
         const std::size_t used = std::strlen(text);
         std::vsnprintf(text + used, sizeof(text) - used, format, arguments);
     }
@@ -28,7 +29,7 @@ void refuse(const char* format, ...)
 {
     std::va_list arguments;
     va_start(arguments, format);
-    const message m("roughpi: ", format, arguments);
+    const message m("", format, arguments);
     va_end(arguments);
     throw input_error(m.text);
 }
@@ -37,7 +38,7 @@ void fail_internally(const char* format, ...)
 {
     std::va_list arguments;
     va_start(arguments, format);
-    const message m("roughpi: internal error: ", format, arguments);
+    const message m("internal error: ", format, arguments);
     va_end(arguments);
     throw internal_error(m.text);
 }

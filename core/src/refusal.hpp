@@ -4,23 +4,17 @@
 // one).
 #pragma once
 
-#if defined(__MINGW32__) && !defined(__clang__)
-#  define ROUGHPI_PRINTF_FORMAT __attribute__((format(gnu_printf, 1, 2)))
-#elif defined(__GNUC__) || defined(__clang__)
-#  define ROUGHPI_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
-#else
-#  define ROUGHPI_PRINTF_FORMAT
-#endif
+#include "printf_format.hpp"
 
 namespace roughpi::detail {
 
 // Throws input_error with the printf-formatted message, prefixed "roughpi: ".
 // (With MinGW, GCC's printf means Microsoft's; libstdc++ has the C99 one
 // linked in, which knows %zu and %lld, and gnu_printf checks for that.)
-[[noreturn]] void refuse(const char* format, ...) ROUGHPI_PRINTF_FORMAT;
+[[noreturn]] void refuse(const char* format, ...) ROUGHPI_PRINTF_FORMAT(1, 2);
 
 // Throws internal_error with the printf-formatted message, prefixed
 // "roughpi: internal error: ".
-[[noreturn]] void fail_internally(const char* format, ...) ROUGHPI_PRINTF_FORMAT;
+[[noreturn]] void fail_internally(const char* format, ...) ROUGHPI_PRINTF_FORMAT(1, 2);
 
 }  // namespace roughpi::detail

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "factor_counts.hpp"
-#include "quotient_counts.hpp"
+#include "loop/quotient_counts.hpp"
 #include "wheel.hpp"
 
 #include <cstdint>

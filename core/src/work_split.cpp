@@ -44,10 +44,7 @@ void for_each_child(const walk_node& node, Visit&& visit)
 // allows; the rest stay whole, as part of a range of their parent.
 class splitter {
 public:
-    using sink = void (*)(void* context, const split_piece& piece);
-
-    splitter(double limit, sink take, void* context, stop_poll stop)
-        : limit_(limit), take_(take), context_(context), stop_(stop)
+    splitter(double limit, split_sink* sink, stop_poll stop) : limit_(limit), sink_(sink), stop_(stop)
     {
     }
 
@@ -63,8 +60,8 @@ public:
     {
         if (pieces_ == static_cast<std::size_t>(MAX_PIECES))
             fail_internally("the split of a count made more than %d pieces", MAX_PIECES);
-        if (take_ != nullptr)
-            take_(context_, split_piece{term_, sign_, node, first, last, cost});
+        if (sink_ != nullptr)
+            sink_->take(split_piece{term_, sign_, node, first, last, cost});
         ++pieces_;
     }
 
@@ -235,8 +232,7 @@ private:
     }
 
     double limit_;
-    sink take_;
-    void* context_;
+    split_sink* sink_;  // null: the costs alone
     stop_poll stop_;
     std::size_t pieces_ = 0;
     std::int32_t term_ = 0;
@@ -250,19 +246,18 @@ walk_node term_node(const term& t) { return walk_node{t.y, FIRST_ROUGH, factoria
 
 double node_cost(const walk_node& node, stop_poll stop)
 {
-    splitter whole(std::numeric_limits<double>::infinity(), nullptr, nullptr, stop);
+    splitter whole(std::numeric_limits<double>::infinity(), nullptr, stop);
     return whole.split(node).cost;
 }
 
-std::size_t split_count(std::int64_t x, split_kind kind, void (*take)(void* context, const split_piece& piece),
-                        void* context, stop_poll stop)
+std::size_t split_count(std::int64_t x, split_kind kind, split_sink& sink, stop_poll stop)
 {
     double total = 0.0;
     for_each_term(x, [&](const term& t) { total += node_cost(term_node(t), stop); });
     const double usual = total / TARGET_PIECES > MIN_PIECE_COST ? total / TARGET_PIECES : MIN_PIECE_COST;
     const double limit = kind == split_kind::usual ? usual : usual * OTHER_SPLIT_SCALE;
 
-    splitter pieces(limit, take, context, stop);
+    splitter pieces(limit, &sink, stop);
     for_each_term(x, [&](const term& t) {
         pieces.set_term(t.i * t.j, t.sign);
         const walk_node node = term_node(t);

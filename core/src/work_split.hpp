@@ -35,8 +35,22 @@ struct split_piece {
     double cost;  // estimated work, in quotients of the vector loop
 };
 
-// Splits the count of x (x >= 17): calls take(context,
-// piece) for each piece, in a fixed order that depends on x and the kind of
+// What takes the pieces of a split, one at a time. An interface rather than
+// a template parameter of split_count: the split's arithmetic must stay in
+// work_split.cpp, which is compiled without floating-point contraction so
+// that every machine comes to the same split, and a template would be
+// instantiated in its callers' files, compiled with it. The destructor is
+// protected and not virtual: a sink is never deleted through this type (and
+// the core refers to no operator delete).
+class split_sink {
+public:
+    virtual void take(const split_piece& piece) = 0;
+
+protected:
+    ~split_sink() = default;
+};
+
+// Splits the count of x (x >= 17): calls sink.take(piece) for each piece, in a fixed order that depends on x and the kind of
 // split alone, and returns the number of pieces (at most MAX_PIECES:
 // internal_error past it). Only exact integer roots and the basic operations
 // of double precision go into the decisions, so the split is the same on
@@ -45,8 +59,7 @@ struct split_piece {
 // The other split aims at pieces OTHER_SPLIT_SCALE times as large: every cut
 // that is not at the end of a node or a term falls elsewhere.
 inline constexpr double OTHER_SPLIT_SCALE = 1.37;
-std::size_t split_count(std::int64_t x, split_kind kind, void (*take)(void* context, const split_piece& piece),
-                        void* context, stop_poll stop = {});
+std::size_t split_count(std::int64_t x, split_kind kind, split_sink& sink, stop_poll stop = {});
 
 // The estimated work of a whole node, in the units of split_piece::cost.
 double node_cost(const walk_node& node, stop_poll stop = {});

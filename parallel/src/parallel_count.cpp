@@ -1,3 +1,5 @@
+#include "progress_pace.hpp"
+#include "refusals.hpp"
 #include "thread_count.hpp"
 #include "worker_pool.hpp"
 
@@ -15,8 +17,7 @@ namespace roughpi {
 
 namespace {
 
-// How often the progress is reported.
-constexpr std::chrono::milliseconds PROGRESS_EVERY{100};
+using detail::PROGRESS_EVERY;
 
 // The pieces pieces[i], i in todo, counted on `path` (count_pieces_parallel).
 prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std::span<const std::size_t> todo,
@@ -68,8 +69,8 @@ prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std:
     double todo_cost = 0.0;
     for (const std::size_t index : order) {
         if (index >= pieces.size() || seen[index])
-            throw input_error("roughpi: piece " + std::to_string(index) +
-                              (index >= pieces.size() ? " is not in the list of pieces" : " is given twice"));
+            detail::refuse("piece " + std::to_string(index) +
+                           (index >= pieces.size() ? " is not in the list of pieces" : " is given twice"));
         seen[index] = true;
         todo_cost += pieces[index].cost();
     }
@@ -184,9 +185,9 @@ counting_path second_counting_path() noexcept
 std::int64_t double_checked(std::int64_t x, std::int64_t first, std::int64_t second)
 {
     if (first != second)
-        throw internal_error("roughpi: internal error: the double check of pi(" + std::to_string(x) +
-                             ") failed: the first count gave " + std::to_string(first) + ", the second " +
-                             std::to_string(second) + "; no result is given");
+        detail::fail_internally("the double check of pi(" + std::to_string(x) +
+                                ") failed: the first count gave " + std::to_string(first) + ", the second " +
+                                std::to_string(second) + "; no result is given");
     return first;
 }
 

@@ -1,5 +1,7 @@
 #include "segment_sieve.hpp"
 
+#include "refusals.hpp"
+
 #include <roughpi/error.hpp>
 
 #include <bit>
@@ -87,7 +89,7 @@ void segment_sieve::cross_off(std::uint64_t p)
 std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi, const std::stop_token& stop)
 {
     if (lo < 0 || hi < lo || hi - lo >= WINDOW)
-        throw internal_error("roughpi: internal error: a window of the sieve out of its bounds");
+        detail::fail_internally("a window of the sieve out of its bounds");
     const auto low = static_cast<std::uint64_t>(lo);
     const auto high = static_cast<std::uint64_t>(hi);
     has_two_ = low <= 2 && high >= 2;
@@ -145,19 +147,7 @@ std::int64_t segment_sieve::kth_from_bottom(std::int64_t k) const
             word &= word - 1;
         return static_cast<std::int64_t>(first_odd_ + 2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(word))));
     }
-    throw internal_error("roughpi: internal error: the sieve has fewer primes in its window than asked for");
-}
-
-std::vector<std::int64_t> segment_sieve::primes() const
-{
-    std::vector<std::int64_t> found;
-    if (has_two_)
-        found.push_back(2);
-    for (std::uint64_t w = 0; w * 64 < bits_; ++w)
-        for (std::uint64_t word = window_[w]; word != 0; word &= word - 1)
-            found.push_back(static_cast<std::int64_t>(first_odd_ +
-                                                      2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(word)))));
-    return found;
+    detail::fail_internally("the sieve has fewer primes in its window than asked for");
 }
 
 std::int64_t segment_sieve::kth_from_top(std::int64_t k) const
@@ -177,7 +167,7 @@ std::int64_t segment_sieve::kth_from_top(std::int64_t k) const
     }
     if (has_two_ && k == 1)
         return 2;
-    throw internal_error("roughpi: internal error: the sieve has fewer primes in its window than asked for");
+    detail::fail_internally("the sieve has fewer primes in its window than asked for");
 }
 
 }  // namespace roughpi::detail

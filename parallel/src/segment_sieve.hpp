@@ -35,8 +35,6 @@ public:
     // from its top, for 1 <= k <= the count.
     std::int64_t kth_from_bottom(std::int64_t k) const;
     std::int64_t kth_from_top(std::int64_t k) const;
-    // After sieve(): every prime of the window, in order.
-    std::vector<std::int64_t> primes() const;
 
 private:
     void cross_off(std::uint64_t p);

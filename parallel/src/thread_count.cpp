@@ -5,6 +5,7 @@
 // process may be confined to fewer of them (taskset, a batch system's
 // cpuset, a container's CPU set, an MPI launcher's binding), and threads
 // beyond those would only take turns.
+#include "refusals.hpp"
 #include "thread_count.hpp"
 
 #include <roughpi/error.hpp>
@@ -15,13 +16,7 @@
 #include <thread>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  include <windows.h>
+#  include "windows_api.hpp"
 #elif defined(__linux__)
 #  include <sched.h>
 #endif
@@ -70,8 +65,8 @@ namespace detail {
 int resolve_threads(int requested)
 {
     if (requested < 0 || requested > MAX_THREADS)
-        throw input_error("roughpi: " + std::to_string(requested) + " threads: the count must be from 1 to " +
-                          std::to_string(MAX_THREADS) + ", or 0 for one per logical CPU");
+        detail::refuse(std::to_string(requested) + " threads: the count must be from 1 to " +
+                       std::to_string(MAX_THREADS) + ", or 0 for one per logical CPU");
     if (requested > 0)
         return requested;
     const int cpus = usable_cpus();

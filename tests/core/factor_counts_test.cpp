@@ -1,7 +1,7 @@
 // The weighted factorisation counts against explicit tuple enumeration.
 #include "support/brute_force.hpp"
 
-#include "factor_counts.hpp"
+#include "support/factor_counts_64.hpp"
 #include "wheel.hpp"
 
 #include "support/random_seed.hpp"

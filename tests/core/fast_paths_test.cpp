@@ -2,14 +2,14 @@
 // straightforward reference: value for value on many random arguments.
 #include "reference/reference_counting.hpp"
 
-#include "factor_counts.hpp"
+#include "support/factor_counts_64.hpp"
 #include "roots.hpp"
 #include <roughpi/prime_count.hpp>
 #include "wheel.hpp"
 
-#include "pair_node_entries.hpp"
-#include "path_kernels.hpp"
-#include "quotient_counts.hpp"
+#include "loop/pair_node_entries.hpp"
+#include "loop/path_kernels.hpp"
+#include "loop/quotient_counts.hpp"
 
 #include "support/counting_paths.hpp"
 #include "support/random_seed.hpp"

@@ -1,6 +1,6 @@
 // The counting core must never allocate: every global allocation in this test
 // program is counted, and the counts must not move while the core runs.
-#include "factor_counts.hpp"
+#include "support/factor_counts_64.hpp"
 #include "wheel.hpp"
 
 #include <roughpi/counting_path.hpp>

@@ -2,6 +2,8 @@
 
 #include <roughpi/tools/command_line.hpp>
 
+#include <roughpi/error.hpp>
+
 #include <charconv>
 #include <cstdio>
 
@@ -45,8 +47,9 @@ void report_usage_errors(std::string_view program, const std::vector<std::string
 
 void report_error(std::string_view program, std::string_view what, std::string_view where)
 {
-    if (what.starts_with("roughpi: "))
-        what.remove_prefix(9);
+    const std::string_view library = MESSAGE_PREFIX;
+    if (what.starts_with(library))
+        what.remove_prefix(library.size());
     std::string line(program);
     line.append(": ").append(where).append(what).append("\n");
     std::fputs(line.c_str(), stderr);

@@ -9,19 +9,13 @@
 #include <thread>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
 #  include <direct.h>
 #  include <fcntl.h>
 #  include <io.h>
 #  include <process.h>
 #  include <sys/stat.h>
 #  include <sys/types.h>
-#  include <windows.h>
+#  include "windows_api.hpp"
 #else
 #  include <fcntl.h>
 #  include <sys/file.h>

@@ -6,14 +6,8 @@
 #include <cstring>
 
 #if defined(_WIN32)
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
 #  include <io.h>
-#  include <windows.h>
+#  include "windows_api.hpp"
 #else
 #  include <unistd.h>
 #endif

@@ -7,6 +7,11 @@
 
 namespace roughpi {
 
+// What every message of the exceptions below starts with, so that whoever
+// shows one among other messages can tell it as the library's, or take it
+// off where the program's own name stands before it.
+inline constexpr char MESSAGE_PREFIX[] = "roughpi: ";
+
 // Thrown when a call asks for something the library cannot answer exactly: a
 // counting path this processor lacks, a piece or a set of sums that does not
 // belong to the count it is used for, a thread count out of range. A refused

@@ -17,6 +17,12 @@
 
 namespace roughpi {
 
+// The share of the progress of nth_prime_parallel that its count at the
+// estimate takes, nearly all of the time; the sieve from there has the rest.
+// A caller that makes the count itself (nth_prime_from_count) shares its
+// progress out the same way.
+inline constexpr double NTH_PRIME_COUNT_SHARE = 0.95;
+
 // p_n, the n-th prime (p_1 = 2), for 1 <= n <= MAX_PRIME_INDEX (so that
 // p_n <= 2^63 - 25), on the calling thread; input_error outside, with the
 // range. With a stop token that can be stopped, it can be stopped between

@@ -24,8 +24,9 @@ bool write_stdout_or_report(std::string_view program, const std::string& text);
 // estimates too), on standard error.
 void report_usage_errors(std::string_view program, const std::vector<std::string>& errors, bool other_kinds = true);
 
-// "<program>: <where><what>" on standard error; a "roughpi: " at the start of
-// `what` (the library's messages have one) is not repeated.
+// "<program>: <where><what>" on standard error; the library's prefix at the
+// start of `what` (roughpi::MESSAGE_PREFIX, which its messages have) is not
+// repeated.
 void report_error(std::string_view program, std::string_view what, std::string_view where = "");
 
 }  // namespace roughpi::tools

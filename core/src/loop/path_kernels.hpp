@@ -33,7 +33,4 @@ const path_kernels& kernels_of(counting_path path);
 // The kernels of the fastest available path, chosen once.
 const path_kernels& best_kernels() noexcept;
 
-// The portable kernels, which every build and processor has.
-const path_kernels& portable_kernels() noexcept;
-
 }  // namespace roughpi::detail

@@ -5,7 +5,7 @@
 // and through counting_paths() the tests, roughpi-perf and whoever else
 // lists the paths.
 //
-// Adding a path takes its kernel file (quotient_counts_<name>.cpp, built
+// Adding a path takes its kernel file (loop/quotient_counts_<name>.cpp, built
 // for its instruction set), its enumerator in counting_path.hpp, its row
 // here with its kernels' declarations, and its file in core/CMakeLists.txt.
 #include "path_kernels.hpp"
@@ -115,8 +115,6 @@ const path_kernels& kernels_of(counting_path path)
 }
 
 const path_kernels& best_kernels() noexcept { return *table().best; }
-
-const path_kernels& portable_kernels() noexcept { return path_rows[0].kernels; }
 
 }  // namespace detail
 
