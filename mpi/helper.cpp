@@ -42,7 +42,8 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     const std::vector<prime_count_piece> pieces = prime_count_piece_list(x);
     const int workers = workers_for(setup, pieces.size());
     piece_inbox inbox;
-    detail::worker_pool pool(pieces, workers, [&](std::size_t& index) { return inbox.take(index); });
+    detail::worker_pool pool(
+        pieces, workers, [&](std::size_t& index) { return inbox.take(index); }, best_counting_path());
     const inbox_closer closer(inbox);  // destroyed first: lets the pool's workers go
 
     int awaited = 0;  // replies still to come

@@ -166,7 +166,7 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
     leader lead(x, setup, out, pieces, ledger, dispenser);
 
     detail::worker_pool pool(pieces, workers_for(setup, pieces.size()),
-                             [&](std::size_t& index) { return dispenser.take(index); });
+                             [&](std::size_t& index) { return dispenser.take(index); }, best_counting_path());
     bool workers_running = true;
     std::vector<detail::finished_piece> finished;
     try {
