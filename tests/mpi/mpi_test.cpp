@@ -250,7 +250,7 @@ TEST(MpiProgramTest, HelpAndVersionArePrintedOnce)
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: roughpi-mpi ", 0), 0u) << help.out;
     EXPECT_EQ(help.out.find("Usage:", 1), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("(default: each rank's share of its node's logical CPUs)"), std::string::npos);
+    EXPECT_NE(help.out.find("0 (default): each rank's share of its node's logical CPUs"), std::string::npos);
     const outcome version = run(3, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("roughpi-mpi ") + ROUGHPI_VERSION + "\n");
