@@ -3,22 +3,30 @@
 # outside:
 #
 #   - for the static and for the shared libraries: configure (as on a machine
-#     without GoogleTest), build and `cmake --install` to a temporary prefix;
-#     check what landed there (and, for the shared libraries, that they
-#     export the interface and nothing else); build and run
-#     tests/consumers/cmake (find_package) and tests/consumers/c (pkg-config)
-#     against it;
+#     without GoogleTest; the shared build, which the Debian packages are
+#     made of, for /usr and with Debian's hardening flags), build and
+#     `cmake --install` to a temporary prefix; check what landed there (and,
+#     for the shared libraries, that they export the interface and nothing
+#     else); build and run against it tests/consumers/cmake (find_package),
+#     tests/consumers/c (pkg-config roughpi, as C89, C99 and C11, and its
+#     header as C++98 and C++20) and tests/consumers/cmake/main.cpp as a C++
+#     program through pkg-config roughpi++, with and without --static;
 #   - build the same CMake consumer with roughpi's sources added by
 #     add_subdirectory;
-#   - pack the static build with `cpack -G DEB`, install the package with
-#     dpkg -i, run `roughpi 1e10`, read `man roughpi`, build the C consumer
-#     against /usr, and remove the package again.
+#   - pack both builds with `cpack -G DEB` (libroughpi, libroughpi-dev and
+#     roughpi; a static build has no libroughpi), check the packages' fields
+#     and files, their copyright files and compressed manual pages (man -l),
+#     and run lintian on them (an error fails the check); install the shared
+#     build's three with dpkg -i, run `roughpi 1e10`, read `man roughpi`,
+#     build the C, C++ and CMake consumers against /usr, and remove the
+#     packages again.
 #
 #   .ci/install-check.sh
 #
-# Needs cmake, make, g++, pkg-config, binutils, and for the package dpkg-dev
-# (dpkg-shlibdeps) and man-db; installing the package needs root. Everything
-# else happens in a temporary directory, removed at the end.
+# Needs cmake, make, g++, pkg-config, binutils, and for the packages dpkg-dev
+# (dpkg-shlibdeps, dpkg-buildflags), lintian (without it, and outside CI, the
+# packages are not linted) and man-db; installing the packages needs root.
+# Everything else happens in a temporary directory, removed at the end.
 set -euo pipefail
 
 fail() {
@@ -26,6 +34,8 @@ fail() {
     exit 1
 }
 note() { echo "install-check: $*"; }
+# A section's heading, with the seconds since the start.
+section() { note "--- $* ($(($(date +%s) - start)) s)"; }
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$script_dir/.." && pwd)
@@ -33,10 +43,11 @@ consumers=$source_dir/tests/consumers
 start=$(date +%s)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/roughpi-install.XXXXXX")
+packages=(roughpi libroughpi-dev libroughpi)
 package_installed=0
 cleanup() {
     if ((package_installed)); then
-        dpkg -r roughpi >/dev/null || echo "install-check: could not remove the package roughpi" >&2
+        dpkg -P "${packages[@]}" >/dev/null || echo "install-check: could not remove the packages ${packages[*]}" >&2
     fi
     rm -rf "$work"
 }
@@ -51,8 +62,8 @@ version=$(sed -nE 's/^project\(roughpi VERSION ([0-9.]+).*/\1/p' "$source_dir/CM
 # directory is found, as GNUInstallDirs chose it).
 expect_installed() {
     local prefix=$1 libdir=$2 f
-    for f in bin/roughpi include/roughpi.h share/man/man1/roughpi.1 \
-             "$libdir/pkgconfig/roughpi.pc" \
+    for f in bin/roughpi include/roughpi.h share/man/man1/roughpi.1 share/doc/roughpi/LICENSE \
+             "$libdir/pkgconfig/roughpi.pc" "$libdir/pkgconfig/roughpi++.pc" \
              "$libdir/cmake/roughpi/roughpiConfig.cmake" "$libdir/cmake/roughpi/roughpiConfigVersion.cmake" \
              "$libdir/cmake/roughpi/roughpiTargets.cmake"; do
         [[ -f $prefix/$f ]] || fail "$prefix/$f was not installed"
@@ -64,6 +75,60 @@ expect_installed() {
     grep -q "#define ROUGHPI_VERSION \"$version\"" "$prefix/include/roughpi/version.hpp" ||
         fail "the installed version.hpp is not the configured one"
     [[ ! -e $prefix/include/roughpi/version.hpp.in ]] || fail "version.hpp.in was installed"
+    # The licence, where a packager looks.
+    cmp -s "$prefix/share/doc/roughpi/LICENSE" "$source_dir/LICENSE" || fail "the installed LICENSE is not the source's"
+    grep -q '^set(roughpi_LICENSE "MIT")' "$prefix/$libdir/cmake/roughpi/roughpiConfig.cmake" ||
+        fail "roughpiConfig.cmake does not set roughpi_LICENSE to MIT"
+    grep -q '^License: MIT$' "$prefix/$libdir/pkgconfig/roughpi.pc" || fail "roughpi.pc does not say License: MIT"
+    # The Debian packages' files stay out of a plain install.
+    [[ ! -e $prefix/share/doc/roughpi/copyright ]] || fail "a plain install installed the Debian copyright file"
+}
+
+# The programs' --version: the version line that scripts read, then the licence.
+check_version_output() {
+    local program=$1 got
+    got=$("$program" --version)
+    [[ $got == "roughpi $version"$'\n''Licence: MIT (see LICENSE)' ]] ||
+        fail "$program --version printed '$got'"
+}
+
+# The C consumer through pkg-config: as C89, C99 and C11 (the C headers are
+# plain C), and compiled as C++98 and C++20 (they are C++ too); then the C++
+# consumer through roughpi++, whose Cflags ask for C++20 (g++ 12 defaults to
+# C++17). $1 names the binaries, the rest are pkg-config's options (--static)
+# and what to add to the link (a run path). Uses PKG_CONFIG_PATH as it is.
+pkg_config_consumers() {
+    local name=$1 std
+    shift
+    local pc_options=() link_extra=()
+    while (($#)); do
+        case $1 in
+            --*) pc_options+=("$1") ;;
+            *) link_extra+=("$1") ;;
+        esac
+        shift
+    done
+    [[ $(pkg-config --modversion roughpi) == "$version" ]] || fail "pkg-config --modversion roughpi is not $version"
+    [[ $(pkg-config --modversion roughpi++) == "$version" ]] || fail "pkg-config --modversion roughpi++ is not $version"
+    { pkg-config --validate roughpi && pkg-config --validate roughpi++; } || fail "pkg-config --validate failed"
+    for std in c89 c99 c11; do
+        # shellcheck disable=SC2046  # pkg-config's output is a list of words
+        cc -std=$std -pedantic-errors "${strict[@]}" -O2 "$consumers/c/main.c" -o "$work/c-consumer-$name-$std" \
+            $(pkg-config "${pc_options[@]}" --cflags --libs roughpi) "${link_extra[@]}" ||
+            fail "building the C consumer ($std, pkg-config ${pc_options[*]} roughpi) against $name failed"
+        "$work/c-consumer-$name-$std" "$version" >/dev/null || fail "the C consumer ($std) failed against $name"
+    done
+    for std in c++98 c++20; do
+        # shellcheck disable=SC2046
+        c++ -std=$std -pedantic-errors "${strict[@]}" -fsyntax-only -x c++ "$consumers/c/main.c" \
+            $(pkg-config --cflags roughpi) || fail "<roughpi.h> does not compile as $std"
+    done
+    # No -std: roughpi++'s Cflags bring it.
+    # shellcheck disable=SC2046
+    c++ "${strict[@]}" -O2 "$consumers/cmake/main.cpp" -o "$work/cpp-consumer-$name" \
+        $(pkg-config "${pc_options[@]}" --cflags --libs roughpi++) "${link_extra[@]}" ||
+        fail "building the C++ consumer (pkg-config ${pc_options[*]} roughpi++) against $name failed"
+    "$work/cpp-consumer-$name" "$version" >/dev/null || fail "the C++ consumer (pkg-config) failed against $name"
 }
 
 # Every symbol a shared library exports: the public C++ interface (functions
@@ -91,12 +156,26 @@ for kind in static shared; do
     build=$work/build-$kind
     prefix=$work/prefix-$kind
 
-    note "--- $kind libraries: build and install to $prefix"
+    section "$kind libraries: build and install to $prefix"
     # As on a machine without GoogleTest and Google Benchmark: the tests and
-    # the micro-benchmarks are skipped, with a message.
-    cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
+    # the micro-benchmarks are skipped, with a message. The shared build is
+    # the one the Debian packages are made of, and is configured as a
+    # distribution's would be: for /usr (whose library directory is
+    # lib/<multiarch>), with dpkg-buildflags' hardening (less -g).
+    configure_env=()
+    configure_args=()
+    if [[ $kind == shared ]]; then
+        configure_args=(-DCMAKE_INSTALL_PREFIX=/usr)
+        if command -v dpkg-buildflags >/dev/null; then
+            flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+            cxxflags=" $(flags CPPFLAGS) $(flags CXXFLAGS) "
+            cxxflags=${cxxflags// -g / }
+            configure_env=(CXXFLAGS="$cxxflags" LDFLAGS="$(flags LDFLAGS)")
+        fi
+    fi
+    env "${configure_env[@]}" cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
         -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
-        -DROUGHPI_WERROR=ON >"$work/configure-$kind.log" ||
+        -DROUGHPI_WERROR=ON "${configure_args[@]}" >"$work/configure-$kind.log" ||
         { cat "$work/configure-$kind.log"; fail "configuring the $kind build failed"; }
     # (A shared build says first that the tests need the static libraries.)
     grep -qE 'GoogleTest not found: the tests are not built|Shared libraries: the tests and roughpi-perf' \
@@ -126,8 +205,9 @@ for kind in static shared; do
     fi
     got=$("$prefix/bin/roughpi" 1e10)
     [[ $got == 455052511 ]] || fail "the installed roughpi 1e10 printed '$got'"
+    check_version_output "$prefix/bin/roughpi"
 
-    note "--- $kind: CMake consumer (find_package)"
+    section "$kind: CMake consumer (find_package)"
     consumer=$work/consumer-cmake-$kind
     cmake -S "$consumers/cmake" -B "$consumer" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
         -DCMAKE_CXX_FLAGS="${strict[*]}" >"$work/consumer-$kind.log" ||
@@ -148,25 +228,28 @@ for kind in static shared; do
         fi
     fi
 
-    note "--- $kind: C consumer (pkg-config)"
+    section "$kind: C and C++ consumers (pkg-config)"
     export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
-    [[ $(pkg-config --modversion roughpi) == "$version" ]] || fail "pkg-config --modversion roughpi is not $version"
-    pc_flags=()
-    rpath=()
     if [[ $kind == static ]]; then
-        pc_flags=(--static)
+        # The static libraries' needs are in Libs: a link without --static works too.
+        pkg_config_consumers "$kind-install" --static
+        pkg_config_consumers "$kind-install-nostatic"
+        for c in "$work/c-consumer-$kind-install-c11" "$work/cpp-consumer-$kind-install"; do
+            if readelf -d "$c" | grep -q 'NEEDED.*libroughpi'; then
+                fail "$(basename "$c"), linked to the static install, needs a shared libroughpi"
+            fi
+        done
     else
-        rpath=("-Wl,-rpath,$(pkg-config --variable=libdir roughpi)")
+        pkg-config --static --libs roughpi | grep -q -- '-lstdc++' || fail "roughpi.pc's Libs.private lack the C++ runtime"
+        pkg-config --libs roughpi | grep -q -- '-lstdc++' && fail "roughpi.pc of the shared libraries links the C++ runtime itself"
+        pkg_config_consumers "$kind-install" "-Wl,-rpath,$(pkg-config --variable=libdir roughpi)"
+        [[ $(readelf -d "$work/c-consumer-$kind-install-c11" | grep -c 'NEEDED.*libroughpi') -eq 2 ]] ||
+            fail "the C consumer of the shared install does not need the 2 shared libraries"
     fi
-    # shellcheck disable=SC2046  # pkg-config's output is a list of words
-    cc -std=c11 "${strict[@]}" -O2 "$consumers/c/main.c" -o "$work/c-consumer-$kind" \
-        $(pkg-config "${pc_flags[@]}" --cflags --libs roughpi) "${rpath[@]}" ||
-        fail "building the C consumer against the $kind install failed"
-    "$work/c-consumer-$kind" "$version" || fail "the C consumer failed against the $kind install"
     unset PKG_CONFIG_PATH
 done
 
-note "--- roughpi built inside the CMake consumer (add_subdirectory)"
+section "roughpi built inside the CMake consumer (add_subdirectory)"
 consumer=$work/consumer-subdirectory
 cmake -S "$consumers/cmake" -B "$consumer" -DCMAKE_BUILD_TYPE=Release -DROUGHPI_SOURCE_DIR="$source_dir" \
     -DCMAKE_CXX_FLAGS="${strict[*]}" >"$work/consumer-subdirectory.log" ||
@@ -182,44 +265,199 @@ grep -q 'roughpiTargets' "$consumer/cmake_install.cmake" "$consumer/roughpi/cmak
 ctest --test-dir "$consumer" --output-on-failure >"$work/consumer-test-subdirectory.log" ||
     { cat "$work/consumer-test-subdirectory.log"; fail "the CMake consumer failed with roughpi's sources"; }
 
-note "--- Debian package"
-(cd "$work/build-static" && cpack -G DEB >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack -G DEB failed"; }
-deb=$(find "$work/build-static" -maxdepth 1 -name "roughpi_${version}_*.deb")
-[[ -f $deb ]] || fail "cpack made no roughpi_${version}_*.deb"
-dpkg-deb -f "$deb" Depends | grep -q libstdc++ || fail "the package does not depend on the C++ runtime"
-dpkg-deb -c "$deb" | grep -qE '\./usr/share/man/man1/roughpi\.1' || fail "the package holds no man page"
-note "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $(dpkg-deb -f "$deb" Depends)"
+# A .deb's field, and its file list (paths without the leading ".").
+field() { dpkg-deb -f "$1" "$2"; }
+files_of() { dpkg-deb -c "$1" | awk '{ print substr($6, 2) ($7 == "->" ? " -> " $8 : "") }'; }
+has() { grep -qxE -- "$2" <<<"$1"; }
+
+# The files every package has: its copyright file, in Debian's
+# machine-readable format and under the MIT licence, its compressed
+# changelog, and none of the install's LICENSE.
+check_package_docs() {
+    local deb=$1 name list
+    name=$(field "$deb" Package)
+    list=$(files_of "$deb")
+    has "$list" "/usr/share/doc/$name/copyright" || fail "$name has no /usr/share/doc/$name/copyright"
+    has "$list" "/usr/share/doc/$name/changelog.gz" || fail "$name has no compressed changelog"
+    has "$list" '.*/LICENSE' && fail "$name holds a LICENSE file besides its copyright file"
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$name/copyright" >"$work/copyright" ||
+        fail "cannot read $name's copyright file"
+    { grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$work/copyright" &&
+        grep -qx 'License: MIT' "$work/copyright" && grep -qx 'Copyright: 2026 The roughpi developers' "$work/copyright" &&
+        grep -qF 'Permission is hereby granted, free of charge' "$work/copyright"; } ||
+        fail "$name's copyright file is not the MIT licence in Debian's format"
+    [[ $(field "$deb" Version) == "$version" ]] || fail "$name's version is $(field "$deb" Version)"
+    [[ $(field "$deb" Source) == roughpi ]] || fail "$name's source package is not roughpi"
+    [[ -n $(field "$deb" Maintainer) && -n $(field "$deb" Section) ]] || fail "$name has no Maintainer or Section"
+}
+
+# A package's manual pages: compressed with gzip -9n (no name and no time in
+# the header: FLG and MTIME zero) and readable by man -l.
+# $2 is the directory to extract the package to.
+check_man_pages() {
+    local deb=$1 dir=$2 page text n=0
+    dpkg-deb -x "$deb" "$dir"
+    for page in "$dir"/usr/share/man/man1/*; do
+        [[ $page == *.1.gz ]] || fail "$(basename "$page") in $(basename "$deb") is not a compressed manual page"
+        [[ $(od -An -tx1 -j3 -N5 "$page" | tr -d ' ') == 0000000000 ]] ||
+            fail "$(basename "$page") was not compressed with gzip -n (it has a name or a time stamp)"
+        # (Read whole, not piped into grep -q, whose early exit would
+        # break the pipe and fail the pipeline.)
+        text=$(MANPAGER=cat MANWIDTH=80 man -l "$page" 2>/dev/null) || fail "man -l $(basename "$page") failed"
+        grep -q '^NAME' <<<"$text" || fail "man -l $(basename "$page") shows no page"
+        n=$((n + 1))
+    done
+    ((n > 0)) || fail "$(basename "$deb") holds no manual page"
+}
+
+# lintian on packages: its tags shown (errors, warnings and the informational
+# ones), an error fails the check.
+run_lintian() {
+    if ! command -v lintian >/dev/null; then
+        [[ -z ${CI:-} ]] || fail "lintian is not installed (apt-get install lintian)"
+        note "no lintian: the packages are not linted"
+        return
+    fi
+    local out status=0
+    out=$(lintian --fail-on error --display-info "$@" 2>&1) || status=$?
+    # (lintian warns against root, which the check runs as in CI.)
+    out=$(grep -v 'running with root privileges is not recommended' <<<"$out" || true)
+    [[ -z $out ]] || out=$'\n'"    ${out//$'\n'/$'\n'    }"
+    note "lintian $(basename -a "$@" | tr '\n' ' ')(status $status):$out"
+    ((status == 0)) || fail "lintian reported errors"
+}
+
+section "Debian packages of the shared build: libroughpi, libroughpi-dev, roughpi"
+build=$work/build-shared
+(cd "$build" && cpack -G DEB >"$work/cpack-shared.log" 2>&1) || { cat "$work/cpack-shared.log"; fail "cpack -G DEB failed"; }
+lib_deb=$(find "$build" -maxdepth 1 -name "libroughpi_${version}_*.deb")
+dev_deb=$(find "$build" -maxdepth 1 -name "libroughpi-dev_${version}_*.deb")
+bin_deb=$(find "$build" -maxdepth 1 -name "roughpi_${version}_*.deb")
+[[ -f $lib_deb && -f $dev_deb && -f $bin_deb ]] ||
+    fail "cpack made not the three packages: $(cd "$build" && echo ./*.deb)"
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+debian_libdir=/usr/lib/$multiarch
+soversion=${version%.*}
+for deb in "$lib_deb" "$dev_deb" "$bin_deb"; do
+    check_package_docs "$deb"
+done
+list=$(files_of "$lib_deb")
+for lib in roughpi roughpi_parallel; do
+    has "$list" "$debian_libdir/lib$lib\.so\.$version" || fail "libroughpi lacks lib$lib.so.$version"
+    has "$list" "$debian_libdir/lib$lib\.so\.$soversion -> lib$lib\.so\.$version" || fail "libroughpi lacks the soname link of lib$lib"
+    has "$list" "$debian_libdir/lib$lib\.so( .*)?" && fail "libroughpi holds the development link lib$lib.so"
+done
+has "$list" '/usr/(bin|include)/.*' && fail "libroughpi holds programs or headers"
+[[ $(field "$lib_deb" Section) == libs ]] || fail "libroughpi's section is not libs"
+field "$lib_deb" Depends | grep -q libstdc++ || fail "libroughpi does not depend on the C++ runtime"
+dpkg-deb --ctrl-tarfile "$lib_deb" | tar -xO ./shlibs | grep -qx "libroughpi $soversion libroughpi (>= $version)" ||
+    fail "libroughpi's shlibs file does not name libroughpi.so.$soversion"
+dpkg-deb --ctrl-tarfile "$lib_deb" | tar -xO ./triggers | grep -qx 'activate-noawait ldconfig' ||
+    fail "libroughpi has no ldconfig trigger"
+list=$(files_of "$dev_deb")
+for f in /usr/include/roughpi\.h /usr/include/roughpi/export\.h "$debian_libdir/pkgconfig/roughpi\.pc" \
+         "$debian_libdir/pkgconfig/roughpi\+\+\.pc" "$debian_libdir/cmake/roughpi/roughpiConfig\.cmake" \
+         "$debian_libdir/libroughpi\.so -> libroughpi\.so\.$soversion" \
+         "$debian_libdir/libroughpi_parallel\.so -> libroughpi_parallel\.so\.$soversion"; do
+    has "$list" "$f" || fail "libroughpi-dev lacks $f"
+done
+has "$list" '[^ ]*\.so\.[0-9.]+' && fail "libroughpi-dev holds a shared library"
+[[ $(field "$dev_deb" Depends) == "libroughpi (= $version)" ]] || fail "libroughpi-dev's Depends: $(field "$dev_deb" Depends)"
+list=$(files_of "$bin_deb")
+has "$list" /usr/bin/roughpi || fail "the package roughpi holds no /usr/bin/roughpi"
+has "$list" '/usr/(lib|include)/.*' && fail "the package roughpi holds libraries or headers"
+field "$bin_deb" Depends | grep -qF "libroughpi (= $version)" || fail "roughpi does not depend on libroughpi"
+field "$bin_deb" Depends | grep -q libstdc++ || fail "roughpi does not depend on the C++ runtime"
+check_man_pages "$bin_deb" "$work/extract-shared"
+# The program of the package finds the libraries without a run path.
+if readelf -d "$work/extract-shared/usr/bin/roughpi" | grep -qE 'R(UN)?PATH'; then
+    fail "the packaged roughpi has a run path"
+fi
+for deb in "$lib_deb" "$dev_deb" "$bin_deb"; do
+    note "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $(field "$deb" Depends)"
+done
+run_lintian "$lib_deb" "$dev_deb" "$bin_deb"
+
+section "Debian packages of the static build: libroughpi-dev, roughpi"
+(cd "$work/build-static" && cpack -G DEB >"$work/cpack-static.log" 2>&1) ||
+    { cat "$work/cpack-static.log"; fail "cpack -G DEB of the static build failed"; }
+static_debs=$(cd "$work/build-static" && echo ./*.deb)
+[[ $static_debs == "./libroughpi-dev_${version}_"*".deb ./roughpi_${version}_"*".deb" ]] ||
+    fail "cpack of the static build made $static_debs"
+static_dev=$(find "$work/build-static" -maxdepth 1 -name "libroughpi-dev_*.deb")
+static_bin=$(find "$work/build-static" -maxdepth 1 -name "roughpi_*.deb")
+list=$(files_of "$static_dev")
+{ has "$list" '/usr/lib/libroughpi\.a' && has "$list" '/usr/lib/libroughpi_parallel\.a'; } ||
+    fail "the static libroughpi-dev lacks the static libraries"
+field "$static_bin" Depends | grep -q libroughpi && fail "the static build's roughpi depends on libroughpi"
+check_package_docs "$static_dev"
+check_package_docs "$static_bin"
+check_man_pages "$static_bin" "$work/extract-static"
+run_lintian "$static_dev" "$static_bin"
 
 if [[ $(id -u) -ne 0 ]]; then
-    note "not root: the package is not installed"
+    note "not root: the packages are not installed"
 else
-    if dpkg -s roughpi >/dev/null 2>&1; then
-        fail "a package roughpi is installed already; remove it (dpkg -r roughpi) to run this check"
-    fi
-    dpkg -i "$deb" >"$work/dpkg.log" || { cat "$work/dpkg.log"; fail "dpkg -i $(basename "$deb") failed"; }
+    section "the shared build's packages installed with dpkg -i"
+    for p in "${packages[@]}"; do
+        if dpkg -s "$p" >/dev/null 2>&1; then
+            fail "a package $p is installed already (or its configuration is left); remove it (dpkg -P $p) to run this check"
+        fi
+    done
+    dpkg -i "$lib_deb" "$dev_deb" "$bin_deb" >"$work/dpkg.log" ||
+        { cat "$work/dpkg.log"; fail "dpkg -i of the three packages failed"; }
     package_installed=1
     got=$(roughpi 1e10)
     [[ $got == 455052511 ]] || fail "roughpi 1e10 from the package printed '$got'"
     [[ $(command -v roughpi) == /usr/bin/roughpi ]] || fail "roughpi is not /usr/bin/roughpi"
+    check_version_output roughpi
+    # The trigger ran ldconfig: the loader's cache knows the libraries.
+    cache=$(ldconfig -p)
+    grep -qF "libroughpi.so.$soversion " <<<"$cache" || fail "ldconfig's cache does not know libroughpi.so.$soversion"
     # Minimal systems may tell dpkg to leave out manual pages (path-exclude).
     if grep -hsE '^path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/* >/dev/null; then
-        note "this system's dpkg leaves out /usr/share/man: man roughpi not checked (the package holds the page)"
+        note "this system's dpkg leaves out /usr/share/man: man roughpi not checked (the package holds the page, read by man -l above)"
     else
         page=$(man -w roughpi) || fail "man -w roughpi found no page"
-        [[ $page == /usr/share/man/man1/roughpi.1* ]] || fail "man roughpi is $page"
-        MANPAGER=cat MANWIDTH=80 man roughpi 2>/dev/null | grep -q 'roughpi - count the primes up to a number' ||
-            fail "man roughpi does not show the page"
-        MANPAGER=cat MANWIDTH=80 man roughpi 2>/dev/null | grep -qF -- '--threads' ||
+        [[ $page == /usr/share/man/man1/roughpi.1.gz ]] || fail "man roughpi is $page"
+        text=$(MANPAGER=cat MANWIDTH=80 man roughpi 2>/dev/null) || fail "man roughpi failed"
+        grep -q 'roughpi - count the primes up to a number' <<<"$text" || fail "man roughpi does not show the page"
+        grep -qF -- '--threads' <<<"$text" ||
             fail "man roughpi does not document --threads"
     fi
-    # shellcheck disable=SC2046  # pkg-config's output is a list of words
-    cc -std=c11 "${strict[@]}" -O2 "$consumers/c/main.c" -o "$work/c-consumer-deb" \
-        $(pkg-config --static --cflags --libs roughpi) || fail "building the C consumer against the package failed"
-    "$work/c-consumer-deb" "$version" || fail "the C consumer failed against the package"
-    dpkg -r roughpi >/dev/null || fail "dpkg -r roughpi failed"
+    [[ -f /usr/share/doc/roughpi/copyright && -f /usr/share/doc/libroughpi/copyright && -f /usr/share/doc/libroughpi-dev/copyright ]] ||
+        fail "the installed packages lack their copyright files"
+    # pkg-config and CMake find the packages' files in /usr by themselves.
+    [[ $(pkg-config --variable=libdir roughpi) == "$debian_libdir" ]] || fail "pkg-config roughpi is not the package's"
+    pkg_config_consumers deb
+    [[ $(readelf -d "$work/c-consumer-deb-c99" | grep -c 'NEEDED.*libroughpi') -eq 2 ]] ||
+        fail "the C consumer of the packages does not need the 2 shared libraries"
+    consumer=$work/consumer-cmake-deb
+    cmake -S "$consumers/cmake" -B "$consumer" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="${strict[*]}" \
+        >"$work/consumer-deb.log" || { cat "$work/consumer-deb.log"; fail "configuring the CMake consumer against the packages failed"; }
+    grep -qF -- "-- roughpi $version from $debian_libdir/cmake/roughpi" "$work/consumer-deb.log" ||
+        fail "the CMake consumer did not find the packages' roughpi: $(grep -- '-- roughpi' "$work/consumer-deb.log")"
+    cmake --build "$consumer" --parallel 2 >"$work/consumer-build-deb.log" ||
+        { cat "$work/consumer-build-deb.log"; fail "building the CMake consumer against the packages failed"; }
+    ctest --test-dir "$consumer" --output-on-failure >"$work/consumer-test-deb.log" ||
+        { cat "$work/consumer-test-deb.log"; fail "the CMake consumer failed against the packages"; }
+    # Purged, not just removed: libroughpi's postrm would leave it known to
+    # dpkg (as config-files) otherwise.
+    dpkg -P "${packages[@]}" >/dev/null || fail "dpkg -P ${packages[*]} failed"
     package_installed=0
-    [[ ! -e /usr/bin/roughpi ]] || fail "dpkg -r roughpi left /usr/bin/roughpi behind"
+    for f in /usr/bin/roughpi /usr/include/roughpi.h "$debian_libdir/libroughpi.so.$soversion" /usr/share/doc/libroughpi; do
+        [[ ! -e $f ]] || fail "dpkg -P left $f behind"
+    done
+    for p in "${packages[@]}"; do
+        if dpkg -s "$p" >/dev/null 2>&1; then
+            fail "dpkg still knows the package $p after dpkg -P"
+        fi
+    done
+    cache=$(ldconfig -p)
+    if grep -qF "libroughpi.so.$soversion " <<<"$cache"; then
+        fail "ldconfig's cache still has libroughpi.so.$soversion after dpkg -P"
+    fi
 fi
 
-note "OK: static and shared installs, their CMake and C consumers, add_subdirectory, and the Debian package" \
+note "OK: static and shared installs, their CMake, C and C++ consumers, add_subdirectory, and the Debian packages" \
      "($(($(date +%s) - start)) s)"

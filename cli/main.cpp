@@ -121,8 +121,7 @@ int run(int argc, char** argv)
     if (line.help)
         return write_stdout_or_report(PROGRAM, help_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
     if (line.version)
-        return write_stdout_or_report(PROGRAM, std::string(PROGRAM) + " " + roughpi::version() + "\n") ? EXIT_OK
-                                                                                                    : EXIT_FAILED;
+        return write_stdout_or_report(PROGRAM, version_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
     if (!line.errors.empty()) {
         report_usage_errors(PROGRAM, line.errors);
         return EXIT_USAGE;

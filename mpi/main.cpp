@@ -100,7 +100,7 @@ int run(mpi_session& session, int argc, char** argv)
                    ? EXIT_OK
                    : EXIT_FAILED;
     if (line.version)
-        return !leader || write_stdout_or_report(PROGRAM, std::string(PROGRAM) + " " + roughpi::version() + "\n")
+        return !leader || write_stdout_or_report(PROGRAM, version_text(PROGRAM))
                    ? EXIT_OK
                    : EXIT_FAILED;
     if (!line.errors.empty()) {

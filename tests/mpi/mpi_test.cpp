@@ -253,7 +253,7 @@ TEST(MpiProgramTest, HelpAndVersionArePrintedOnce)
     EXPECT_NE(help.out.find("0 (default): each rank's share of its node's logical CPUs"), std::string::npos);
     const outcome version = run(3, {"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("roughpi-mpi ") + ROUGHPI_VERSION + "\n");
+    EXPECT_EQ(version.out, std::string("roughpi-mpi ") + ROUGHPI_VERSION + "\nLicence: MIT (see LICENSE)\n");
 }
 
 TEST(MpiProgramTest, AFailingRankAbortsTheJobWithoutACount)

@@ -106,7 +106,7 @@ TEST(CliProgramTest, HelpAndVersionWinOverEverythingElse)
     for (const char* version : {"--version", "-v"}) {
         const outcome r = run({"1e99", version, "--help"});
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\n");
+        EXPECT_EQ(r.out, std::string("roughpi ") + ROUGHPI_VERSION + "\nLicence: MIT (see LICENSE)\n");
         EXPECT_EQ(r.err, "");
     }
 }

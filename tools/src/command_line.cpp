@@ -6,6 +6,7 @@
 #include <roughpi/estimates.hpp>
 #include <roughpi/parallel.hpp>
 #include <roughpi/prime_count.hpp>
+#include <roughpi/version.hpp>
 
 #include <algorithm>
 #include <iterator>
@@ -312,6 +313,12 @@ command_line parse_command_line(int argc, const char* const* argv)
         line.errors.push_back(std::string("--double-check counts twice, and ") + kind_option(line.kind) +
                               " is an estimate, which counts nothing: give one of them");
     return line;
+}
+
+std::string version_text(std::string_view name)
+{
+    return std::string(name) + " " + roughpi::version() + "\n"
+           "Licence: MIT (see LICENSE)\n";
 }
 
 std::string usage_line(std::string_view name, bool other_kinds)

@@ -10,12 +10,17 @@
 #ifndef ROUGHPI_CORE_H
 #define ROUGHPI_CORE_H
 
-#include <roughpi/export.hpp>
+#include <roughpi/export.h>
 
 #include <stdint.h>
 
 #ifdef __cplusplus
-#  define ROUGHPI_C_NOEXCEPT noexcept
+/* (throw() for a consumer in C++98, which has no noexcept.) */
+#  if __cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1900)
+#    define ROUGHPI_C_NOEXCEPT noexcept
+#  else
+#    define ROUGHPI_C_NOEXCEPT throw()
+#  endif
 extern "C" {
 #else
 #  define ROUGHPI_C_NOEXCEPT

@@ -1,18 +1,6 @@
 // ROUGHPI_API marks the functions and classes that make up the interface of
-// the library roughpi. It is built with hidden symbols, so that a shared build
-// exports these and nothing of its internals.
+// the library roughpi; it is defined in <roughpi/export.h>, which the C
+// headers include too.
 #pragma once
 
-#if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(ROUGHPI_BUILDING_SHARED)
-#    define ROUGHPI_API __declspec(dllexport)
-#  elif defined(ROUGHPI_SHARED)
-#    define ROUGHPI_API __declspec(dllimport)
-#  else
-#    define ROUGHPI_API
-#  endif
-#elif defined(__GNUC__) || defined(__clang__)
-#  define ROUGHPI_API __attribute__((visibility("default")))
-#else
-#  define ROUGHPI_API
-#endif
+#include <roughpi/export.h>

@@ -6,7 +6,7 @@
 #define ROUGHPI_PARALLEL_H
 
 #include <roughpi/core.h>
-#include <roughpi/parallel_export.hpp>
+#include <roughpi/parallel_export.h>
 
 #ifdef __cplusplus
 extern "C" {

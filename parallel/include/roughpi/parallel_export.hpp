@@ -1,17 +1,6 @@
 // ROUGHPI_PARALLEL_API marks the functions that make up the interface of the
-// library roughpi_parallel, which is built with hidden symbols like roughpi.
+// library roughpi_parallel; it is defined in <roughpi/parallel_export.h>,
+// which the C headers include too.
 #pragma once
 
-#if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(ROUGHPI_PARALLEL_BUILDING_SHARED)
-#    define ROUGHPI_PARALLEL_API __declspec(dllexport)
-#  elif defined(ROUGHPI_SHARED)
-#    define ROUGHPI_PARALLEL_API __declspec(dllimport)
-#  else
-#    define ROUGHPI_PARALLEL_API
-#  endif
-#elif defined(__GNUC__) || defined(__clang__)
-#  define ROUGHPI_PARALLEL_API __attribute__((visibility("default")))
-#else
-#  define ROUGHPI_PARALLEL_API
-#endif
+#include <roughpi/parallel_export.h>

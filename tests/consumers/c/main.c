@@ -1,11 +1,12 @@
 /* A C program that uses an installed roughpi through pkg-config, as
- * .ci/install-check.sh builds it:
+ * .ci/install-check.sh builds it, as C89, C99 and C11:
  *
- *   cc -std=c11 main.c $(pkg-config --cflags --libs roughpi)             shared
- *   cc -std=c11 main.c $(pkg-config --static --cflags --libs roughpi)    static
+ *   cc -std=c89 -pedantic-errors main.c $(pkg-config --cflags --libs roughpi)
+ *   cc -std=c99 main.c $(pkg-config --static --cflags --libs roughpi)
  *
- * Takes the version pkg-config reports as its argument; exits non-zero,
- * saying why, if anything is off. */
+ * (and compiles it as C++98 and C++20, which <roughpi.h> is too). Plain C89,
+ * then: no // comments, declarations first. Takes the version pkg-config
+ * reports as its argument; exits non-zero, saying why, if anything is off. */
 #include <roughpi.h>
 
 #include <stdint.h>

@@ -1,5 +1,8 @@
 // Uses the installed C++ interface the way a downstream program does, and
-// exits non-zero, saying why, if anything is off.
+// exits non-zero, saying why, if anything is off. Built by the CMake project
+// here, and by .ci/install-check.sh through pkg-config too:
+//
+//   c++ main.cpp $(pkg-config --cflags --libs roughpi++)
 #include <roughpi/roughpi.hpp>
 
 #include <cstdint>

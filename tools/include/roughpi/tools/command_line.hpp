@@ -62,6 +62,10 @@ command_line parse_command_line(int argc, const char* const* argv);
 std::string help_text(std::string_view name, std::string_view threads_default = "one per CPU it may use",
                       bool other_kinds = true);
 
+// What --version prints for the program `name`: "<name> <version>\n" (a
+// first line that scripts read), then the licence.
+std::string version_text(std::string_view name);
+
 // "Usage: <name> [options] X [X ...]\n" and the other forms.
 std::string usage_line(std::string_view name, bool other_kinds = true);
 
