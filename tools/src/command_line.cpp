@@ -20,12 +20,12 @@ namespace roughpi::tools {
 namespace {
 
 enum class arg_kind {
-    number, time, double_check, threads, checkpoint, checkpoint_key, output, kind, help, version, end_of_options,
+    number, time, double_check, threads, checkpoint, checkpoint_key, output, kind, help, version, self_test, end_of_options,
     unknown_option
 };
 
 constexpr count_kind other_kinds[] = {count_kind::nth, count_kind::li, count_kind::li_inverse, count_kind::riemann_r,
-                                      count_kind::riemann_r_inverse};
+                                      count_kind::riemann_r_inverse, count_kind::range};
 
 // True for what looks like an option rather than the value of one: '-' and
 // anything but a digit ("-5" is a negative number), or '-' alone.
@@ -61,6 +61,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::help;
     if (arg == "--version")
         return arg_kind::version;
+    if (arg == "--test" || arg.starts_with("--test="))
+        return arg_kind::self_test;
     return arg_kind::unknown_option;
 }
 
@@ -142,6 +144,8 @@ number_range range_of(count_kind kind)
         return {2, li(MAX_SUPPORTED_X), "y", ", so that the x with li(x) = y stays below 2^63"};
     case count_kind::riemann_r_inverse:
         return {2, riemann_r(MAX_SUPPORTED_X), "y", ", so that the x with R(x) = y stays below 2^63"};
+    case count_kind::range:
+        return {0, MAX_SUPPORTED_X, "A and B", ""};
     }
     return {0, MAX_SUPPORTED_X, "X", ""};
 }
@@ -163,6 +167,8 @@ const char* kind_option(count_kind kind)
         return "--riemann-r";
     case count_kind::riemann_r_inverse:
         return "--riemann-r-inverse";
+    case count_kind::range:
+        return "--range";
     }
     return "";
 }
@@ -186,6 +192,18 @@ command_line parse_command_line(int argc, const char* const* argv)
         case arg_kind::version:
             line.version = !line.help;
             break;
+        case arg_kind::self_test: {
+            line.self_test = true;
+            if (arg == "--test")
+                break;
+            const std::string_view seed = arg.substr(7);
+            const auto [end, status] = std::from_chars(seed.data(), seed.data() + seed.size(), line.test_seed);
+            if (seed.empty() || seed[0] == '+' || status != std::errc() || end != seed.data() + seed.size() ||
+                line.test_seed == 0)
+                line.errors.push_back("--test '" + printable(seed) +
+                                      "': the seed must be a whole number from 1 to 18446744073709551615");
+            break;
+        }
         case arg_kind::time:
             line.time = true;
             break;
@@ -260,18 +278,36 @@ command_line parse_command_line(int argc, const char* const* argv)
             if (v < range.least || v > range.largest)
                 line.errors.push_back(outside(std::to_string(v)));
     }
+    // The pairs of --range, once every number could be read.
+    if (line.kind == count_kind::range && line.errors.empty()) {
+        if (line.numbers.size() % 2 != 0)
+            line.errors.push_back("--range takes its numbers in pairs, A B: " + std::to_string(line.numbers.size()) +
+                                  (line.numbers.size() == 1 ? " number is" : " numbers are") + " given");
+        else
+            for (std::size_t i = 0; i < line.numbers.size(); i += 2)
+                if (line.numbers[i] > line.numbers[i + 1])
+                    line.errors.push_back("--range " + std::to_string(line.numbers[i]) + " " +
+                                          std::to_string(line.numbers[i + 1]) +
+                                          ": A is above B; the range [A, B] needs A <= B");
+    }
     if (line.help || line.version)
         line.errors.clear();
-    else if (line.errors.empty() && line.numbers.empty())
+    else if (line.self_test && (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() ||
+                                !line.output.empty() || line.double_check))
+        line.errors.push_back("--test checks this program and takes no numbers, and of the options only --threads");
+    else if (!line.self_test && line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
     else if (line.checkpoint.empty() && !line.checkpoint_key.empty())
         line.errors.push_back("--checkpoint-key is the key of a checkpoint: give --checkpoint FILE too");
+    else if (!line.checkpoint.empty() && line.kind == count_kind::range)
+        line.errors.push_back("--checkpoint keeps a count of pi(X) or p_N, and --range counts a range: give one of them");
     else if (!line.checkpoint.empty() && line.numbers.size() > 1)
         line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
         line.errors.push_back(std::string("--checkpoint keeps a count, and ") + kind_option(line.kind) +
                               " is an estimate, which takes no time: give one of them");
-    else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth)
+    else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth &&
+             line.kind != count_kind::range)
         line.errors.push_back(std::string("--double-check counts twice, and ") + kind_option(line.kind) +
                               " is an estimate, which counts nothing: give one of them");
     return line;
@@ -283,7 +319,9 @@ std::string usage_line(std::string_view name, bool other_kinds)
                         "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
     if (other_kinds)
         usage += "   or: " + std::string(name) + " [options] --nth N [N ...]\n"
-                 "   or: " + std::string(name) + " --li | --li-inverse | --riemann-r | --riemann-r-inverse X [X ...]\n";
+                 "   or: " + std::string(name) + " --li | --li-inverse | --riemann-r | --riemann-r-inverse X [X ...]\n"
+                 "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --range A B [A B ...]\n"
+                 "   or: " + std::string(name) + " [--threads N] --test[=SEED]\n";
     return usage;
 }
 
@@ -298,6 +336,13 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
                                   "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
                                   "                     print the estimate li(X) or R(X), or the x where it is X,\n"
                                   "                     rounded down, for each X instead\n"
+                                  "  --range            print the number of primes p with A <= p <= B for each\n"
+                                  "                     pair of numbers A B instead (A <= B): by pi(B) - pi(A-1)\n"
+                                  "                     or by a sieve of [A, B], whichever is estimated quicker\n"
+                                  "  --test[=SEED]      check every counting path of this processor against known\n"
+                                  "                     values and each other (a minute at most), print one line\n"
+                                  "                     per check, and exit with 0 if all pass, 1 if any fails;\n"
+                                  "                     random x from SEED (default: drawn; printed either way)\n"
                                   "  --double-check     count each X twice, independently (other pieces, another\n"
                                   "                     counting path where there is one; never from a\n"
                                   "                     checkpoint), and print it only when both agree: about\n"
