@@ -104,10 +104,12 @@ std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi, const std::s
 
     const std::uint64_t root = isqrt(high);
     // The primes below 2^16 first, then those up to the root, block by block.
-    for (const std::uint16_t p : small_primes_) {
-        if (p > root)
-            break;
-        cross_off(p);
+    // (In a long window the small primes take a while too: the stop is
+    // looked at every 64 of them.)
+    for (std::size_t i = 0; i < small_primes_.size() && small_primes_[i] <= root; ++i) {
+        if (i % 64 == 63 && stop.stop_requested())
+            throw cancelled();
+        cross_off(small_primes_[i]);
     }
     for (std::uint64_t a = SMALL_LIMIT + 1; a <= root; a += BLOCK) {
         if (stop.stop_requested())
