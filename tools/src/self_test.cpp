@@ -37,6 +37,7 @@ constexpr known known_counts[] = {
     {1'000'000'000'000, "10^12", 37'607'912'018},
     {1'099'511'627'776, "2^40", 41'203'088'796},
     {10'000'000'000'000, "10^13", 346'065'536'839},
+    {100'000'000'000'000, "10^14", 3'204'941'750'802},
 };
 
 // p_n for n = 10^k.
@@ -95,7 +96,7 @@ std::vector<std::string> run_self_test(self_test_size size, std::uint64_t seed, 
 
     // Stored values on every path; the portable one, several times slower,
     // stops a hundredfold lower.
-    const std::int64_t largest = full ? 10'000'000'000'000 : 1'000'000'000;
+    const std::int64_t largest = full ? 100'000'000'000'000 : 1'000'000'000;
     for (const counting_path path : paths) {
         const std::int64_t limit = path == counting_path::portable ? largest / 100 : largest;
         for (const known& k : known_counts)
@@ -104,12 +105,12 @@ std::vector<std::string> run_self_test(self_test_size size, std::uint64_t seed, 
                          [&] { return prime_count(k.x, path); });
     }
 
-    // Random x, log-uniform up to 10^11 (10^8 quick), on every path alike.
+    // Random x, log-uniform up to 10^12 (10^8 quick), on every path alike.
     std::mt19937_64 rng(seed);
     std::string names;
     for (const counting_path path : paths)
         names += std::string(names.empty() ? "" : ", ") + counting_path_name(path);
-    const double top = std::log(full ? 1e11 : 1e8);
+    const double top = std::log(full ? 1e12 : 1e8);
     for (int i = 0; i < (full ? 8 : 4); ++i) {
         const auto x = static_cast<std::int64_t>(std::exp(std::uniform_real_distribution<double>(0, top)(rng)));
         c.expect("pi(" + std::to_string(x) + ") on " + names + " (seed " + std::to_string(seed) + ")",

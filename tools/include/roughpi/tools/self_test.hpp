@@ -13,7 +13,7 @@
 namespace roughpi::tools {
 
 enum class self_test_size {
-    full,   // what roughpi --test runs: up to 10^13, about half a minute on two cores with AVX-512
+    full,   // what roughpi --test runs: up to 10^14, seconds on two cores with AVX-512
     quick,  // up to 10^9 or so, for the tests: a second or two
 };
 
