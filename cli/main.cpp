@@ -18,14 +18,17 @@
 #include <roughpi/tools/output_file.hpp>
 #include <roughpi/tools/printable.hpp>
 #include <roughpi/tools/progress_line.hpp>
+#include <roughpi/tools/self_test.hpp>
 #include <roughpi/tools/signals.hpp>
 
 #include <roughpi/roughpi.hpp>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -87,6 +90,50 @@ std::int64_t nth(std::int64_t n, const count_setup& setup)
     return roughpi::nth_prime_parallel(n, options);
 }
 
+// The primes in [a, b], with a progress line when it is shown.
+std::int64_t range(std::int64_t a, std::int64_t b, const count_setup& setup)
+{
+    count_progress progress("range", b, b, setup.progress);
+    progress.start();
+    roughpi::parallel_options options;
+    options.threads = setup.threads;
+    options.progress = progress.callback();
+    options.stop = setup.stop;
+    options.double_check = setup.double_check;
+    return roughpi::prime_count_range(a, b, options);
+}
+
+// roughpi --test: one line per check on standard output, and what failed
+// once more on standard error at the end.
+int self_test(const command_line& line)
+{
+    const std::uint64_t seed = line.test_seed != 0 ? line.test_seed : std::random_device{}() % 99999 + 1;
+    if (!write_stdout_or_report(PROGRAM, "roughpi --test=" + std::to_string(seed) + " (" + roughpi::version() +
+                                             ", best counting path " +
+                                             roughpi::counting_path_name(roughpi::best_counting_path()) + ")\n"))
+        return EXIT_FAILED;
+    bool written = true;
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::string> failed =
+        run_self_test(self_test_size::full, seed, line.threads, [&](const std::string& text) {
+            written = written && write_stdout_or_report(PROGRAM, text + "\n");
+        });
+    if (!written)
+        return EXIT_FAILED;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (failed.empty()) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", elapsed.count());
+        return write_stdout_or_report(PROGRAM, std::string("all checks passed in ") + seconds + " s\n") ? EXIT_OK
+                                                                                                        : EXIT_FAILED;
+    }
+    std::string report = std::to_string(failed.size()) + " check" + (failed.size() == 1 ? "" : "s") + " failed:";
+    for (const std::string& f : failed)
+        report += "\n  " + f;
+    report_error(PROGRAM, report);
+    return EXIT_FAILED;
+}
+
 std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
 {
     switch (kind) {
@@ -111,6 +158,8 @@ std::int64_t answer(count_kind kind, std::int64_t x, const count_setup& setup)
         return roughpi::riemann_r(x);
     case count_kind::riemann_r_inverse:
         return roughpi::riemann_r_inverse(x);
+    case count_kind::range:
+        break;  // two numbers: range()
     }
     return 0;
 }
@@ -131,6 +180,8 @@ int run(int argc, char** argv)
                                   "': the counts would replace the checkpoint; give each a file of its own");
         return EXIT_USAGE;
     }
+    if (line.self_test)
+        return self_test(line);
     std::unique_ptr<output_file> output;
     count_setup setup;
     try {
@@ -153,11 +204,13 @@ int run(int argc, char** argv)
     setup.progress = stderr_progress_style(line.status);
     setup.double_check = line.double_check;
     setup.stop = interrupt.token();
-    for (const std::int64_t x : line.numbers) {
+    const bool pairs = line.kind == count_kind::range;
+    for (std::size_t i = 0; i < line.numbers.size(); i += pairs ? 2 : 1) {
+        const std::int64_t x = line.numbers[i];
         const auto start = std::chrono::steady_clock::now();
         std::int64_t value = 0;
         try {
-            value = answer(line.kind, x, setup);
+            value = pairs ? range(x, line.numbers[i + 1], setup) : answer(line.kind, x, setup);
         } catch (const checkpoint_refused& refused) {
             report_error(PROGRAM, refused.what());
             return EXIT_USAGE;

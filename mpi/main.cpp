@@ -95,6 +95,8 @@ int run(mpi_session& session, int argc, char** argv)
         line.errors.push_back(std::string(kind_option(line.kind)) + " is roughpi's: roughpi-mpi counts pi(x) alone");
     if (line.double_check && !line.help && !line.version)
         line.errors.push_back("--double-check is roughpi's: roughpi-mpi counts each x once");
+    if (line.self_test && !line.help && !line.version)
+        line.errors.push_back("--test is roughpi's: run roughpi --test on each machine");
     if (line.help)
         return !leader || write_stdout_or_report(PROGRAM, help_text(PROGRAM, THREADS_DEFAULT, false) + MPI_HELP)
                    ? EXIT_OK

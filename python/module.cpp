@@ -90,6 +90,13 @@ std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress, 
                          threads, progress, double_check);
 }
 
+std::int64_t prime_pi_range(std::int64_t a, std::int64_t b, int threads, const py::object& progress, bool double_check)
+{
+    return run_stoppable(
+        [a, b](const roughpi::parallel_options& options) { return roughpi::prime_count_range(a, b, options); },
+        threads, progress, double_check);
+}
+
 // A number as the roughpi program reads it (1e10, 2^32+1, ...), for
 // python -m roughpi, from the bytes of the argument; ValueError with the
 // program's message, the argument in it shown as the program shows it.
@@ -163,6 +170,8 @@ PYBIND11_MODULE(_roughpi, m)
     m.def("prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
           py::call_guard<py::gil_scoped_release>());
     m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
+    m.def("prime_pi_range", &prime_pi_range, py::arg("a"), py::arg("b"), py::arg("threads"), py::arg("progress"),
+          py::arg("double_check"));
     m.def("li", &roughpi::li, py::arg("x"));
     m.def("li_inverse", &roughpi::li_inverse, py::arg("y"));
     m.def("offset_li", &roughpi::offset_li, py::arg("x"));

@@ -7,6 +7,7 @@
 #include <roughpi/nth_prime.hpp>
 #include <roughpi/parallel.h>
 #include <roughpi/parallel.hpp>
+#include <roughpi/range.hpp>
 
 #include <chrono>
 #include <condition_variable>
@@ -121,6 +122,23 @@ int64_t roughpi_nth_prime_cancellable(int64_t n, int threads, const volatile int
     return roughpi::detail::c_api_call([&] {
         cancellable_options o(threads, cancel);
         return roughpi::nth_prime_parallel(n, o.options);
+    });
+}
+
+int64_t roughpi_pi_range(int64_t a, int64_t b, int threads) noexcept
+{
+    return roughpi::detail::c_api_call([&] {
+        roughpi::parallel_options options;
+        options.threads = threads;
+        return roughpi::prime_count_range(a, b, options);
+    });
+}
+
+int64_t roughpi_pi_range_cancellable(int64_t a, int64_t b, int threads, const volatile int* cancel) noexcept
+{
+    return roughpi::detail::c_api_call([&] {
+        cancellable_options o(threads, cancel);
+        return roughpi::prime_count_range(a, b, o.options);
     });
 }
 

@@ -64,8 +64,11 @@ std::uint64_t first_odd_multiple(std::uint64_t p, std::uint64_t from)
 
 }  // namespace
 
-segment_sieve::segment_sieve() : window_(WINDOW / 128 + 1), block_(BLOCK / 128 + 1)
+segment_sieve::segment_sieve(std::int64_t capacity)
+    : window_(static_cast<std::size_t>(capacity) / 128 + 1), block_(BLOCK / 128 + 1), capacity_(capacity)
 {
+    if (capacity < 1)
+        throw internal_error("roughpi: internal error: a sieve with no window");
     // The odd primes below 2^16, by a plain sieve of the odd numbers below it.
     std::vector<bool> composite(SMALL_LIMIT / 2);
     for (std::uint64_t i = 1; i < SMALL_LIMIT / 2; ++i) {
@@ -88,7 +91,7 @@ void segment_sieve::cross_off(std::uint64_t p)
 
 std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi, const std::stop_token& stop)
 {
-    if (lo < 0 || hi < lo || hi - lo >= WINDOW)
+    if (lo < 0 || hi < lo || hi - lo >= capacity_)
         detail::fail_internally("a window of the sieve out of its bounds");
     const auto low = static_cast<std::uint64_t>(lo);
     const auto high = static_cast<std::uint64_t>(hi);
@@ -103,10 +106,12 @@ std::int64_t segment_sieve::sieve(std::int64_t lo, std::int64_t hi, const std::s
 
     const std::uint64_t root = isqrt(high);
     // The primes below 2^16 first, then those up to the root, block by block.
-    for (const std::uint16_t p : small_primes_) {
-        if (p > root)
-            break;
-        cross_off(p);
+    // (In a long window the small primes take a while too: the stop is
+    // looked at every 64 of them.)
+    for (std::size_t i = 0; i < small_primes_.size() && small_primes_[i] <= root; ++i) {
+        if (i % 64 == 63 && stop.stop_requested())
+            throw cancelled();
+        cross_off(small_primes_[i]);
     }
     for (std::uint64_t a = SMALL_LIMIT + 1; a <= root; a += BLOCK) {
         if (stop.stop_requested())

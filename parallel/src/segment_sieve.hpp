@@ -10,6 +10,10 @@
 // x: the window (1 MiB), the block (16 KiB) and the 6541 odd primes below
 // 2^16 (13 KiB), about 1.03 MiB in all; the time of a window is mostly the
 // finding of the primes up to its square root, about 3 s at 2^63.
+//
+// A sieve may be made with a longer window than WINDOW (the count of a range
+// does so): the search for the sieving primes then serves more integers, at
+// the cost of the larger window, capacity / 16 bytes.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +27,12 @@ public:
     // The integers a window covers: 2^24, whose odd numbers are 2^23 bits.
     static constexpr std::int64_t WINDOW = std::int64_t{1} << 24;
 
-    segment_sieve();
+    // A sieve of windows of up to `capacity` integers (at least 1).
+    explicit segment_sieve(std::int64_t capacity = WINDOW);
 
-    // Sieves [lo, hi], 0 <= lo <= hi <= 2^63 - 1 and hi - lo < WINDOW, and
+    std::int64_t capacity() const { return capacity_; }
+
+    // Sieves [lo, hi], 0 <= lo <= hi <= 2^63 - 1 and hi - lo < capacity(), and
     // returns the number of primes in it. Looks at `stop` after each block of
     // the sieving primes' search (a fraction of a millisecond) and throws
     // cancelled once a stop is requested.
@@ -42,6 +49,7 @@ private:
     std::vector<std::uint64_t> window_;      // bit i: the odd number first_odd_ + 2i is prime
     std::vector<std::uint64_t> block_;       // the same for a block of the sieving primes' search
     std::vector<std::uint16_t> small_primes_;  // the odd primes below 2^16
+    std::int64_t capacity_;
     std::uint64_t first_odd_ = 0;            // the least odd number >= lo
     std::uint64_t bits_ = 0;                 // odd numbers in the window
     bool has_two_ = false;                   // 2 is in [lo, hi]

@@ -51,3 +51,18 @@ def test_estimates_and_constants():
     assert roughpi.MAX_X == 2**63 - 1
     assert roughpi.MAX_N == 216289611853439384
     assert roughpi.__version__.count(".") == 2
+
+
+def test_prime_pi_range_matches_two_counts(rng):
+    for _ in range(20):
+        a = rng.randrange(0, 10**11)
+        b = a + rng.randrange(0, 10**7)
+        assert roughpi.prime_pi_range(a, b) == roughpi.prime_pi(b) - roughpi.prime_pi(a - 1), (a, b)
+    assert roughpi.prime_pi_range(0, 0) == 0
+    assert roughpi.prime_pi_range(2, 2, threads=1) == 1
+    with pytest.raises(ValueError, match="a <= b"):
+        roughpi.prime_pi_range(5, 4)
+    with pytest.raises(OverflowError):
+        roughpi.prime_pi_range(0, 2**63)
+    with pytest.raises(ValueError):
+        roughpi.prime_pi_range(-1, 4)

@@ -128,3 +128,21 @@ TEST(CApiTest, ErrorTextIsPrefixedAndCutToTheBuffer)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CApiTest, RangesCountOrSayWhyNot)
+{
+    EXPECT_EQ(roughpi_pi_range(0, 100, 2), 25);
+    EXPECT_EQ(roughpi_pi_range(1'000'000'000'000, 1'000'100'000'000, 0), 3'618'282);
+    const int never = 0;
+    EXPECT_EQ(roughpi_pi_range_cancellable(2, 2, 1, &never), 1);
+    const int stopped = 1;
+    EXPECT_EQ(roughpi_pi_range_cancellable(0, 100, 1, &stopped), ROUGHPI_CANCELLED);
+    EXPECT_EQ(roughpi_pi_range(5, 4, 1), -1);
+    EXPECT_EQ(last_error(), "roughpi: prime_count_range: a = 5 is above b = 4: the range [a, b] must have a <= b");
+    EXPECT_EQ(roughpi_pi_range(-1, 4, 1), -1);
+    EXPECT_EQ(roughpi_pi_range(0, 4, -1), -1);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include "support/programs.hpp"
 #include "support/temp_files.hpp"
 
+#include <roughpi/counting_path.hpp>
 #include <roughpi/prime_count.hpp>
 #include <roughpi/version.hpp>
 
@@ -335,6 +336,54 @@ TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
                               " --no-status 1e12\" /dev/null < /dev/null > '" + path + "'";
     ASSERT_EQ(std::system(quiet.c_str()), 0);
     EXPECT_EQ(read_file(path), "37607912018\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliProgramTest, RangesAreCountedInPairs)
+{
+    const outcome r = run({"--range", "0", "1", "0", "2", "2", "2", "4", "4", "0", "100",
+                           "1e12", "1000100000000", "1e18", "1000000000010000000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0\n1\n1\n0\n25\n3618282\n241295\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } bad[] = {
+        {{"--range", "5"}, "roughpi: --range takes its numbers in pairs, A B: 1 number is given"},
+        {{"--range", "5", "3"}, "roughpi: --range 5 3: A is above B; the range [A, B] needs A <= B"},
+        {{"--range", "-1", "3"}, "roughpi: --range '-1': A and B must be from 0 to " + max_text},
+        {{"--range", "1", "2", "--checkpoint", "f"},
+         "roughpi: --checkpoint keeps a count of pi(X) or p_N, and --range counts a range: give one of them"},
+        {{"--range", "--nth", "1", "2"}, "roughpi: '--range' and '--nth' ask for different things: give one of them"},
+    };
+    for (const auto& c : bad) {
+        const outcome b = run(c.args);
+        SCOPED_TRACE(c.first_line);
+        EXPECT_EQ(b.status, 2);
+        EXPECT_EQ(b.out, "");
+        EXPECT_EQ(b.err.substr(0, b.err.find('\n')), c.first_line);
+    }
+}
+
+TEST(CliProgramTest, TheSelfTestPassesOnEveryPath)
+{
+    const outcome r = run({"--test=12345"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("roughpi --test=12345 (", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("\nFAIL"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nall checks passed in "), std::string::npos) << r.out;
+    for (const roughpi::counting_path path : roughpi::counting_paths())
+        EXPECT_EQ(r.out.find(std::string("\nok   ") + roughpi::counting_path_name(path) + " pi(10^") != std::string::npos,
+                  roughpi::counting_path_available(path))
+            << roughpi::counting_path_name(path);
+    for (const auto& args : {std::vector<std::string>{"--test", "5"}, {"--test=0"}, {"--test", "--range", "1", "2"}}) {
+        const outcome b = run(args);
+        EXPECT_EQ(b.status, 2) << args.back();
+        EXPECT_EQ(b.out, "");
+    }
 }
 
 }  // namespace

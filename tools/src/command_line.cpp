@@ -22,7 +22,7 @@ namespace {
 
 enum class arg_kind {
     number, time, double_check, threads, status, no_status, checkpoint, checkpoint_key, output, kind, help, version,
-    end_of_options, unknown_option
+    self_test, end_of_options, unknown_option
 };
 
 // Every spelling of the options that ask for a kind: ours, which messages
@@ -44,6 +44,7 @@ constexpr kind_spelling kind_spellings[] = {
     {"--RiemannR", count_kind::riemann_r},
     {"--riemann-r-inverse", count_kind::riemann_r_inverse},
     {"--RiemannR-inverse", count_kind::riemann_r_inverse},
+    {"--range", count_kind::range},
 };
 
 // True for what looks like an option rather than the value of one: '-' and
@@ -84,6 +85,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::help;
     if (arg == "-v" || arg == "--version")
         return arg_kind::version;
+    if (arg == "--test" || arg.starts_with("--test="))
+        return arg_kind::self_test;
     return arg_kind::unknown_option;
 }
 
@@ -168,6 +171,8 @@ number_range range_of(count_kind kind)
         return {0, offset_li(MAX_SUPPORTED_X), "y", ", so that the x with Li(x) = y stays below 2^63"};
     case count_kind::riemann_r_inverse:
         return {2, riemann_r(MAX_SUPPORTED_X), "y", ", so that the x with R(x) = y stays below 2^63"};
+    case count_kind::range:
+        return {0, MAX_SUPPORTED_X, "A and B", ""};
     }
     return {0, MAX_SUPPORTED_X, "X", ""};
 }
@@ -193,6 +198,8 @@ const char* kind_option(count_kind kind)
         return "--riemann-r";
     case count_kind::riemann_r_inverse:
         return "--riemann-r-inverse";
+    case count_kind::range:
+        return "--range";
     }
     return "";
 }
@@ -216,6 +223,18 @@ command_line parse_command_line(int argc, const char* const* argv)
         case arg_kind::version:
             line.version = !line.help;
             break;
+        case arg_kind::self_test: {
+            line.self_test = true;
+            if (arg == "--test")
+                break;
+            const std::string_view seed = arg.substr(7);
+            const auto [end, status] = std::from_chars(seed.data(), seed.data() + seed.size(), line.test_seed);
+            if (seed.empty() || seed[0] == '+' || status != std::errc() || end != seed.data() + seed.size() ||
+                line.test_seed == 0)
+                line.errors.push_back("--test '" + printable(seed) +
+                                      "': the seed must be a whole number from 1 to 18446744073709551615");
+            break;
+        }
         case arg_kind::time:
             line.time = true;
             break;
@@ -298,18 +317,36 @@ command_line parse_command_line(int argc, const char* const* argv)
             if (v < range.least || v > range.largest)
                 line.errors.push_back(outside(std::to_string(v)));
     }
+    // The pairs of --range, once every number could be read.
+    if (line.kind == count_kind::range && line.errors.empty()) {
+        if (line.numbers.size() % 2 != 0)
+            line.errors.push_back("--range takes its numbers in pairs, A B: " + std::to_string(line.numbers.size()) +
+                                  (line.numbers.size() == 1 ? " number is" : " numbers are") + " given");
+        else
+            for (std::size_t i = 0; i < line.numbers.size(); i += 2)
+                if (line.numbers[i] > line.numbers[i + 1])
+                    line.errors.push_back("--range " + std::to_string(line.numbers[i]) + " " +
+                                          std::to_string(line.numbers[i + 1]) +
+                                          ": A is above B; the range [A, B] needs A <= B");
+    }
     if (line.help || line.version)
         line.errors.clear();
-    else if (line.errors.empty() && line.numbers.empty())
+    else if (line.self_test && (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() ||
+                                !line.output.empty() || line.double_check))
+        line.errors.push_back("--test checks this program and takes no numbers, and of the options only --threads");
+    else if (!line.self_test && line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
     else if (line.checkpoint.empty() && !line.checkpoint_key.empty())
         line.errors.push_back("--checkpoint-key is the key of a checkpoint: give --checkpoint FILE too");
+    else if (!line.checkpoint.empty() && line.kind == count_kind::range)
+        line.errors.push_back("--checkpoint keeps a count of pi(X) or p_N, and --range counts a range: give one of them");
     else if (!line.checkpoint.empty() && line.numbers.size() > 1)
         line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
         line.errors.push_back(std::string("--checkpoint keeps a count, and ") + kind_option(line.kind) +
                               " is an estimate, which takes no time: give one of them");
-    else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth)
+    else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth &&
+             line.kind != count_kind::range)
         line.errors.push_back(std::string("--double-check counts twice, and ") + kind_option(line.kind) +
                               " is an estimate, which counts nothing: give one of them");
     return line;
@@ -328,7 +365,9 @@ std::string usage_line(std::string_view name, bool other_kinds)
     if (other_kinds)
         usage += "   or: " + std::string(name) + " [options] --nth N [N ...]\n"
                  "   or: " + std::string(name) + " --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
-                 "       --riemann-r-inverse X [X ...]\n";
+                 "       --riemann-r-inverse X [X ...]\n"
+                 "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --range A B [A B ...]\n"
+                 "   or: " + std::string(name) + " [--threads N] --test[=SEED]\n";
     return usage;
 }
 
@@ -348,6 +387,13 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
                                   "                     0 at x = 2 (so that --Li-inverse takes X from 0)\n"
                                   "  -R, --RiemannR, --RiemannR-inverse\n"
                                   "                     the same as --riemann-r and --riemann-r-inverse\n"
+                                  "  --range            print the number of primes p with A <= p <= B for each\n"
+                                  "                     pair of numbers A B instead (A <= B): by pi(B) - pi(A-1)\n"
+                                  "                     or by a sieve of [A, B], whichever is estimated quicker\n"
+                                  "  --test[=SEED]      check every counting path of this processor against known\n"
+                                  "                     values and each other (a minute at most), print one line\n"
+                                  "                     per check, and exit with 0 if all pass, 1 if any fails;\n"
+                                  "                     random x from SEED (default: drawn; printed either way)\n"
                                   "  --double-check     count each X twice, independently (other pieces, another\n"
                                   "                     counting path where there is one; never from a\n"
                                   "                     checkpoint), and print it only when both agree: about\n"

@@ -26,10 +26,18 @@ ROUGHPI_PARALLEL_API int64_t roughpi_pi_threads(int64_t x, int threads) ROUGHPI_
 ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime(int64_t n) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_threads(int64_t n, int threads) ROUGHPI_C_NOEXCEPT;
 
+/* The number of primes p with a <= p <= b, for 0 <= a <= b <= 2^63 - 1, on
+ * `threads` threads as roughpi_pi_threads counts: pi(b) - pi(a - 1) or a sieve
+ * of [a, b], whichever is estimated quicker (see <roughpi/range.hpp>). -1 and
+ * the reason in roughpi_last_error() for a or b out of range, a > b, or a
+ * thread count out of range. */
+ROUGHPI_PARALLEL_API int64_t roughpi_pi_range(int64_t a, int64_t b, int threads) ROUGHPI_C_NOEXCEPT;
+
 /* The value a count returns when it was cancelled. */
 #define ROUGHPI_CANCELLED (-2)
 
-/* roughpi_pi_threads and roughpi_nth_prime_threads that can be stopped:
+/* roughpi_pi_threads, roughpi_nth_prime_threads and roughpi_pi_range that can
+ * be stopped:
  * when *cancel becomes non-zero, the count stops within milliseconds (a thread of
  * the call reads *cancel every 10 ms; the workers drop the pieces in hand) and returns
  * ROUGHPI_CANCELLED, with "roughpi: the count was cancelled" in
@@ -41,6 +49,8 @@ ROUGHPI_PARALLEL_API int64_t roughpi_pi_cancellable(int64_t x, int threads,
                                                     const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_cancellable(int64_t n, int threads,
                                                            const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
+ROUGHPI_PARALLEL_API int64_t roughpi_pi_range_cancellable(int64_t a, int64_t b, int threads,
+                                                          const volatile int* cancel) ROUGHPI_C_NOEXCEPT;
 
 #ifdef __cplusplus
 }

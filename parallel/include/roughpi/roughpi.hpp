@@ -21,4 +21,5 @@
 #include <roughpi/parallel.hpp>
 #include <roughpi/pieces.hpp>
 #include <roughpi/prime_count.hpp>
+#include <roughpi/range.hpp>
 #include <roughpi/version.hpp>

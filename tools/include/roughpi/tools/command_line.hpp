@@ -19,6 +19,7 @@ enum class count_kind {
     offset_li_inverse,  // --Li-inverse: the x with Li(x) = X
     riemann_r,          // --riemann-r: R(X)
     riemann_r_inverse,  // --riemann-r-inverse: the x with R(x) = X
+    range,              // --range: the primes in [A, B], for the numbers taken in pairs A B
 };
 
 // The option that asks for a kind ("--nth"), or "" for pi: the one that
@@ -38,6 +39,8 @@ struct command_line {
     count_kind kind = count_kind::pi;
     bool help = false;     // -h, --help: print the help and exit
     bool version = false;  // -v, --version: print the version and exit
+    bool self_test = false;  // --test, --test=SEED: check every counting path and exit
+    std::uint64_t test_seed = 0;  // the SEED of --test=SEED (1 and up); 0: draw one
     bool time = false;     // --time: follow each count by its wall time
     bool double_check = false;  // --double-check: count twice, independently, and print only what both give
     int threads = 0;       // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use

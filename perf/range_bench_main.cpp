@@ -1,0 +1,101 @@
+// roughpi-range-bench: the two ways of counting the primes in [A, A + L]
+// (two counts, or a sieve of the range) timed against the rule that
+// prime_count_range uses to choose between them (roughpi/range.hpp), for
+// A = 10^12, 10^14, 10^16, 10^18 and L = 10^6 ... 10^12.
+//
+//   roughpi-range-bench [--threads N] [--budget SECONDS]
+//
+// Each way is timed where the rule expects it to take at most the budget
+// (default 3 s of one core, scaled down for N threads), and both must give
+// the same count where both ran; elsewhere the table shows the rule's
+// estimate, marked "~". Times are wall seconds on N threads (default 1),
+// estimates seconds of one core divided by N.
+#include <roughpi/tools/parse_count.hpp>
+
+#include <roughpi/range.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+double seconds_of(std::int64_t a, std::int64_t b, int threads, roughpi::range_method method, std::int64_t& count)
+{
+    roughpi::parallel_options options;
+    options.threads = threads;
+    const auto start = std::chrono::steady_clock::now();
+    count = roughpi::prime_count_range(a, b, options, method);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string shown(double seconds, bool measured)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%.3g s", measured ? "" : "~", seconds);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int threads = 1;
+    double budget = 3.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--threads" || arg == "--budget") && i + 1 < argc) {
+            char* end = nullptr;
+            const double value = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(value > 0) || (arg == "--threads" && (value > 4096 || value != static_cast<int>(value)))) {
+                std::fprintf(stderr, "roughpi-range-bench: %s '%s' is not a good value\n", arg.c_str(), argv[i]);
+                return 2;
+            }
+            if (arg == "--threads")
+                threads = static_cast<int>(value);
+            else
+                budget = value;
+        } else {
+            std::fprintf(stderr, "Usage: roughpi-range-bench [--threads N] [--budget SECONDS]\n");
+            return 2;
+        }
+    }
+    std::printf("Primes in [A, A + L] on %d thread(s); ~: the rule's estimate, not measured\n\n", threads);
+    std::printf("| A | L | primes | two counts | sieve | the rule picks | quicker measured |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    bool agree = true;
+    for (int a_exp = 12; a_exp <= 18; a_exp += 2) {
+        for (int l_exp = 6; l_exp <= 12; ++l_exp) {
+            const std::int64_t a = roughpi::tools::parse_count("1e" + std::to_string(a_exp)).value;
+            const std::int64_t b = a + roughpi::tools::parse_count("1e" + std::to_string(l_exp)).value;
+            const roughpi::range_costs costs = roughpi::prime_count_range_costs(a, b, threads);
+            const double counts_estimate = costs.counts / threads;
+            const double sieve_estimate = costs.sieve / threads;
+            const bool time_counts = counts_estimate <= budget;
+            const bool time_sieve = sieve_estimate <= budget;
+            std::int64_t by_counts = -1, by_sieve = -1;
+            const double counts = time_counts
+                                      ? seconds_of(a, b, threads, roughpi::range_method::counts, by_counts)
+                                      : counts_estimate;
+            const double sieve =
+                time_sieve ? seconds_of(a, b, threads, roughpi::range_method::sieve, by_sieve) : sieve_estimate;
+            if (time_counts && time_sieve && by_counts != by_sieve) {
+                std::fprintf(stderr, "roughpi-range-bench: [%lld, %lld]: the counts give %lld, the sieve %lld\n",
+                             static_cast<long long>(a), static_cast<long long>(b),
+                             static_cast<long long>(by_counts), static_cast<long long>(by_sieve));
+                agree = false;
+            }
+            const std::int64_t primes = by_sieve >= 0 ? by_sieve : by_counts;
+            const bool sieve_picked = roughpi::prime_count_range_method(a, b, threads) == roughpi::range_method::sieve;
+            const char* quicker = time_counts && time_sieve ? (sieve < counts ? "sieve" : "counts") : "";
+            std::printf("| 10^%d | 10^%d | %s | %s | %s | %s | %s |\n", a_exp, l_exp,
+                        primes >= 0 ? std::to_string(primes).c_str() : "", shown(counts, time_counts).c_str(),
+                        shown(sieve, time_sieve).c_str(), sieve_picked ? "sieve" : "counts", quicker);
+            std::fflush(stdout);
+        }
+    }
+    return agree ? 0 : 1;
+}
