@@ -1,6 +1,6 @@
 // The sums of pieces: added up, moved as words, checked when they come from
 // outside, and finished into pi(x) only from the whole split.
-#include "piece_access.hpp"
+#include "pieces_impl.hpp"
 
 #include "refusal.hpp"
 #include "roots.hpp"
@@ -14,7 +14,7 @@ namespace roughpi {
 
 namespace detail {
 
-long double piece_access::largest_value(const prime_count_piece& p)
+long double pieces_impl::largest_value(const prime_count_piece& p)
 {
     if (p.k_ == 0)
         return 0.0L;
@@ -22,7 +22,7 @@ long double piece_access::largest_value(const prime_count_piece& p)
     return static_cast<long double>(p.w_) * n * std::pow(1.0L + std::log(n), static_cast<long double>(p.k_ - 1));
 }
 
-void piece_access::check_piece_sums(const prime_count_piece& piece, const prime_count_sums& sums)
+void pieces_impl::check_piece_sums(const prime_count_piece& piece, const prime_count_sums& sums)
 {
     check(piece);
     bool only_this_piece = sums.pieces_ == 1;
@@ -45,7 +45,7 @@ void piece_access::check_piece_sums(const prime_count_piece& piece, const prime_
                static_cast<long long>(piece.x_));
 }
 
-void piece_access::add(prime_count_sums& to, const prime_count_sums& from)
+void pieces_impl::add(prime_count_sums& to, const prime_count_sums& from)
 {
     if (from.pieces_ == 0)
         return;
@@ -66,7 +66,7 @@ void piece_access::add(prime_count_sums& to, const prime_count_sums& from)
     to.fingerprints_ += from.fingerprints_;
 }
 
-std::int64_t piece_access::finish(const prime_count_sums& sums, const split_identity& whole)
+std::int64_t pieces_impl::finish(const prime_count_sums& sums, const split_identity& whole)
 {
     const std::int64_t x = sums.x_;
     // Every piece of the split, and none past it (from_words and add keep
@@ -87,14 +87,14 @@ std::int64_t piece_access::finish(const prime_count_sums& sums, const split_iden
     return pi_from_term_sums(x, terms);
 }
 
-std::int64_t piece_access::finish(const prime_count_sums& sums, stop_poll stop)
+std::int64_t pieces_impl::finish(const prime_count_sums& sums, stop_poll stop)
 {
     if (sums.pieces_ == 0)
         refuse("the sums hold no piece: a count is finished from the sums of every piece of it");
     return finish(sums, identity_of_split(sums.x_, static_cast<split_kind>(sums.split_), stop));
 }
 
-std::int64_t piece_access::finish(const prime_count_sums& sums, std::span<const prime_count_piece> split)
+std::int64_t pieces_impl::finish(const prime_count_sums& sums, std::span<const prime_count_piece> split)
 {
     if (sums.pieces_ == 0)
         refuse("the sums hold no piece: a count is finished from the sums of every piece of it");
@@ -114,7 +114,7 @@ std::int64_t piece_access::finish(const prime_count_sums& sums, std::span<const 
     return finish(sums, whole);
 }
 
-std::array<std::uint64_t, prime_count_sums::WORDS> piece_access::words(const prime_count_sums& s)
+std::array<std::uint64_t, prime_count_sums::WORDS> pieces_impl::words(const prime_count_sums& s)
 {
     std::array<std::uint64_t, prime_count_sums::WORDS> w{};
     w[0] = static_cast<std::uint64_t>(s.x_);
@@ -130,7 +130,7 @@ std::array<std::uint64_t, prime_count_sums::WORDS> piece_access::words(const pri
     return w;
 }
 
-int piece_access::last_term(std::int64_t x)
+int pieces_impl::last_term(std::int64_t x)
 {
     int k = 0;
     while (power_at_most(FIRST_ROUGH, k + 1, x))
@@ -138,7 +138,7 @@ int piece_access::last_term(std::int64_t x)
     return k;
 }
 
-prime_count_sums piece_access::from_words(const std::array<std::uint64_t, prime_count_sums::WORDS>& w)
+prime_count_sums pieces_impl::from_words(const std::array<std::uint64_t, prime_count_sums::WORDS>& w)
 {
     prime_count_sums s;
     s.x_ = static_cast<std::int64_t>(w[0]);
@@ -173,43 +173,43 @@ prime_count_sums piece_access::from_words(const std::array<std::uint64_t, prime_
 
 void prime_count_check_piece_sums(const prime_count_piece& piece, const prime_count_sums& piece_sums)
 {
-    detail::piece_access::check_piece_sums(piece, piece_sums);
+    detail::pieces_impl::check_piece_sums(piece, piece_sums);
 }
 
 std::int64_t prime_count_from_sums(const prime_count_sums& sums)
 {
-    return detail::piece_access::finish(sums, detail::stop_poll{});
+    return detail::pieces_impl::finish(sums, detail::stop_poll{});
 }
 
 std::int64_t prime_count_from_sums(const prime_count_sums& sums, const std::stop_token& stop)
 {
-    return detail::piece_access::finish(sums, detail::stop_poll(stop));
+    return detail::pieces_impl::finish(sums, detail::stop_poll(stop));
 }
 
 std::int64_t prime_count_from_sums(const prime_count_sums& sums, std::span<const prime_count_piece> split)
 {
-    return detail::piece_access::finish(sums, split);
+    return detail::pieces_impl::finish(sums, split);
 }
 
 bool prime_count_sums::holds(std::int32_t index) const noexcept
 {
-    return index >= 0 && index < MAX_PIECES && detail::piece_access::held(*this, index);
+    return index >= 0 && index < MAX_PIECES && detail::pieces_impl::held(*this, index);
 }
 
 prime_count_sums& prime_count_sums::operator+=(const prime_count_sums& other)
 {
-    detail::piece_access::add(*this, other);
+    detail::pieces_impl::add(*this, other);
     return *this;
 }
 
 std::array<std::uint64_t, prime_count_sums::WORDS> prime_count_sums::to_words() const noexcept
 {
-    return detail::piece_access::words(*this);
+    return detail::pieces_impl::words(*this);
 }
 
 prime_count_sums prime_count_sums::from_words(const std::array<std::uint64_t, WORDS>& words)
 {
-    return detail::piece_access::from_words(words);
+    return detail::pieces_impl::from_words(words);
 }
 
 }  // namespace roughpi

@@ -1,6 +1,6 @@
 // The pieces of a count: made from the split (work_split.hpp), checked when
 // they come back, and counted.
-#include "piece_access.hpp"
+#include "pieces_impl.hpp"
 
 #include "factor_counts.hpp"
 #include "process_key.hpp"
@@ -25,7 +25,7 @@ constexpr std::size_t FIELD_WORDS = 11;
 
 }  // namespace
 
-std::uint64_t piece_access::check_of(const prime_count_piece& p)
+std::uint64_t pieces_impl::check_of(const prime_count_piece& p)
 {
     std::uint64_t cost_bits = 0;
     std::memcpy(&cost_bits, &p.cost_, sizeof(cost_bits));
@@ -53,7 +53,7 @@ std::uint64_t piece_access::check_of(const prime_count_piece& p)
     return h;
 }
 
-std::uint64_t piece_access::seal_of(const prime_count_piece& p)
+std::uint64_t pieces_impl::seal_of(const prime_count_piece& p)
 {
     // The check word stands for the fields it mixes only as long as nobody
     // can find two pieces with one check (anybody can): so the seal takes
@@ -70,7 +70,7 @@ std::uint64_t piece_access::seal_of(const prime_count_piece& p)
     return h.finish();
 }
 
-prime_count_piece piece_access::make(std::int64_t x, split_kind kind, std::int32_t index, const split_piece& s)
+prime_count_piece pieces_impl::make(std::int64_t x, split_kind kind, std::int32_t index, const split_piece& s)
 {
     prime_count_piece p;
     p.x_ = x;
@@ -90,7 +90,7 @@ prime_count_piece piece_access::make(std::int64_t x, split_kind kind, std::int32
     return p;
 }
 
-prime_count_piece piece_access::empty_count(std::int64_t x, split_kind kind)
+prime_count_piece pieces_impl::empty_count(std::int64_t x, split_kind kind)
 {
     prime_count_piece p;
     p.x_ = x;
@@ -101,13 +101,13 @@ prime_count_piece piece_access::empty_count(std::int64_t x, split_kind kind)
     return p;
 }
 
-void piece_access::seal(prime_count_piece& p, std::int32_t split_size)
+void pieces_impl::seal(prime_count_piece& p, std::int32_t split_size)
 {
     p.of_ = split_size;
     p.seal_ = seal_of(p);
 }
 
-void piece_access::check(const prime_count_piece& p)
+void pieces_impl::check(const prime_count_piece& p)
 {
     const bool place_ok = p.reserved_ == 0 && p.of_ >= 1 && p.of_ <= MAX_PIECES && p.index_ >= 0 && p.index_ < p.of_ &&
                           (p.split_ == static_cast<std::int32_t>(split_kind::usual) ||
@@ -124,7 +124,7 @@ void piece_access::check(const prime_count_piece& p)
                "or from elsewhere)");
 }
 
-wide_int piece_access::value(const prime_count_piece& p, const path_kernels& kernels, stop_poll stop)
+wide_int pieces_impl::value(const prime_count_piece& p, const path_kernels& kernels, stop_poll stop)
 {
     stop.check();
     if (p.k_ == 0)
@@ -134,7 +134,7 @@ wide_int piece_access::value(const prime_count_piece& p, const path_kernels& ker
     return p.sign_ > 0 ? v : -v;
 }
 
-void piece_access::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
+void pieces_impl::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
                        stop_poll stop)
 {
     check(piece);
@@ -153,7 +153,7 @@ void piece_access::add(const prime_count_piece& piece, prime_count_sums& sums, c
     hold(sums, piece.index_);
 }
 
-piece_access::split_identity piece_access::identity_of_split(std::int64_t x, split_kind kind, stop_poll stop)
+pieces_impl::split_identity pieces_impl::identity_of_split(std::int64_t x, split_kind kind, stop_poll stop)
 {
     split_identity id;
     if (x < FIRST_ROUGH) {
@@ -177,7 +177,7 @@ piece_access::split_identity piece_access::identity_of_split(std::int64_t x, spl
     return id;
 }
 
-std::size_t piece_access::pieces_of(std::int64_t x, split_kind kind, std::span<prime_count_piece> out, stop_poll stop)
+std::size_t pieces_impl::pieces_of(std::int64_t x, split_kind kind, std::span<prime_count_piece> out, stop_poll stop)
 {
     if (x < FIRST_ROUGH) {
         if (!out.empty()) {
@@ -196,7 +196,7 @@ std::size_t piece_access::pieces_of(std::int64_t x, split_kind kind, std::span<p
         void take(const split_piece& piece) override
         {
             if (next < out.size())
-                out[next] = piece_access::make(x, kind, static_cast<std::int32_t>(next), piece);
+                out[next] = pieces_impl::make(x, kind, static_cast<std::int32_t>(next), piece);
             ++next;
         }
     } sink{x, kind, out};
@@ -211,39 +211,39 @@ std::size_t piece_access::pieces_of(std::int64_t x, split_kind kind, std::span<p
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
 {
-    return detail::piece_access::pieces_of(x, split_kind::usual, out, {});
+    return detail::pieces_impl::pieces_of(x, split_kind::usual, out, {});
 }
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out, const std::stop_token& stop)
 {
-    return detail::piece_access::pieces_of(x, split_kind::usual, out, detail::stop_poll(stop));
+    return detail::pieces_impl::pieces_of(x, split_kind::usual, out, detail::stop_poll(stop));
 }
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out, split_kind split,
                                const std::stop_token& stop)
 {
-    return detail::piece_access::pieces_of(x, split, out, detail::stop_poll(stop));
+    return detail::pieces_impl::pieces_of(x, split, out, detail::stop_poll(stop));
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums)
 {
-    detail::piece_access::add(piece, sums, detail::best_kernels());
+    detail::pieces_impl::add(piece, sums, detail::best_kernels());
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, counting_path path)
 {
-    detail::piece_access::add(piece, sums, detail::kernels_of(path));
+    detail::pieces_impl::add(piece, sums, detail::kernels_of(path));
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, const std::stop_token& stop)
 {
-    detail::piece_access::add(piece, sums, detail::best_kernels(), detail::stop_poll(stop));
+    detail::pieces_impl::add(piece, sums, detail::best_kernels(), detail::stop_poll(stop));
 }
 
 void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, counting_path path,
                            const std::stop_token& stop)
 {
-    detail::piece_access::add(piece, sums, detail::kernels_of(path), detail::stop_poll(stop));
+    detail::pieces_impl::add(piece, sums, detail::kernels_of(path), detail::stop_poll(stop));
 }
 
 }  // namespace roughpi

@@ -4,7 +4,7 @@
 // Also the 128-bit sums, with and without the compiler's __int128.
 #include "support/brute_force.hpp"
 #include "support/random_seed.hpp"
-#include "piece_access.hpp"
+#include "pieces_impl.hpp"
 #include "prime_bounds.hpp"
 #include "wide_int.hpp"
 
@@ -118,7 +118,7 @@ TEST(PiecesTest, MisuseIsRefusedAndChangesNothing)
             ++at;
         raw[byte] = value;
         std::memcpy(static_cast<void*>(&piece), raw, sizeof(raw));
-        const std::uint64_t again = roughpi::detail::piece_access::check_of(piece);
+        const std::uint64_t again = roughpi::detail::pieces_impl::check_of(piece);
         if (byte < at || byte >= at + sizeof again)
             std::memcpy(raw + at, &again, sizeof again);
         std::memcpy(static_cast<void*>(&piece), raw, sizeof(raw));

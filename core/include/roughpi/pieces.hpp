@@ -43,7 +43,7 @@
 namespace roughpi {
 
 namespace detail {
-struct piece_access;
+struct pieces_impl;
 }
 
 // The two splits of a count.
@@ -84,7 +84,7 @@ public:
     split_kind split() const noexcept { return static_cast<split_kind>(split_); }
 
 private:
-    friend struct detail::piece_access;
+    friend struct detail::pieces_impl;
     std::int64_t x_ = -1;
     std::int64_t n_ = 0;
     std::int64_t b_ = 0;
@@ -148,7 +148,7 @@ public:
     friend bool operator==(const prime_count_sums&, const prime_count_sums&) = default;
 
 private:
-    friend struct detail::piece_access;
+    friend struct detail::pieces_impl;
     std::int64_t x_ = -1;
     std::uint64_t pieces_ = 0;
     std::uint64_t fingerprints_ = 0;

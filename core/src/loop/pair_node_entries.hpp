@@ -1,7 +1,7 @@
 // The first entries of a node of the tuple walk with three entries to
-// choose, each with the closed-form part of its pair count: the walk that
+// choose, each with the closed-form part of its pair count: the entries that
 // both the scalar count (factor_counts.cpp) and the vector paths' stream of
-// pair loops (stream_walks.hpp) go through.
+// pair loops (stream_feeds.hpp) go through.
 //
 // For the rough u1 from `first` to `last` with u1^3 <= n, the pair count of
 // n/u1 with b = u1, weight w and run parameter 2 (a new first entry) is

@@ -1,6 +1,6 @@
 // The stream of the vector paths: their quotient loops run one after another
-// through one loop over groups of eight rough numbers, whatever walk hands
-// them out (stream_walks.hpp), and the kernels each vector path makes of it
+// through one loop over groups of eight rough numbers, whatever feed hands
+// them out (stream_feeds.hpp), and the kernels each vector path makes of it
 // with its own vector type (quotient_counts_avx2.cpp, quotient_counts_avx512.cpp).
 //
 // Internal linkage (see quotient_reduction.hpp).
@@ -8,7 +8,7 @@
 
 #include "index_ring.hpp"
 #include "quotient_reduction.hpp"
-#include "stream_walks.hpp"
+#include "stream_feeds.hpp"
 #include "wide_int.hpp"
 
 #include <cstdint>
@@ -36,7 +36,7 @@ namespace {
 // The stream keeps those vectors as separate variables rather than in one
 // object, as the compiler keeps such variables in registers through its loop.
 
-// The sum of C(floor(n/u)) over the loops that `walk` hands out, as one
+// The sum of C(floor(n/u)) over the loops that `feed` hands out, as one
 // stream: the loops follow one another without a break. The groups go round
 // the ring of table indices as one sequence, a turn of eight per pass so that
 // every slot is a constant address (a processor forwards the ring's stores to
@@ -45,28 +45,28 @@ namespace {
 // of the quotients of 30030 and the table sum carry on from one loop into the
 // next: the table reads of one loop's last groups overlap the divisions of the
 // next loop's first, and a loop's end costs one mispredicted branch and the
-// walk's set-up of the next.
-template <typename Lanes, typename Walk>
-inline wide_int vector_stream_sum(Walk& walk)
+// feed's set-up of the next.
+template <typename Lanes, typename Feed>
+inline wide_int vector_stream_sum(Feed& feed)
 {
     auto nv = Lanes::dividend(0);
     auto u_last = Lanes::before(0);
     auto k_sum = Lanes::no_k();
-    stream_piece piece;
+    stream_stretch stretch;
     wide_int quotients = 0;
     std::int64_t unflushed = 0;  // groups since k_sum was last flushed
-    const auto start_piece = [&]() -> bool {
-        if (!walk.next_piece(piece))
+    const auto start_stretch = [&]() -> bool {
+        if (!feed.next_stretch(stretch))
             return false;
-        if (unflushed + piece.left > FLUSH_GROUPS) {
+        if (unflushed + stretch.left > FLUSH_GROUPS) {
             quotients += Lanes::k_total(k_sum) * WHEEL_RESIDUES;
             k_sum = Lanes::no_k();
             unflushed = 0;
         }
-        unflushed += piece.left;
-        if (piece.new_loop) {
-            nv = Lanes::dividend(piece.dividend);
-            u_last = Lanes::before(piece.u_before);
+        unflushed += stretch.left;
+        if (stretch.new_loop) {
+            nv = Lanes::dividend(stretch.dividend);
+            u_last = Lanes::before(stretch.u_before);
         }
         return true;
     };
@@ -75,9 +75,9 @@ inline wide_int vector_stream_sum(Walk& walk)
     // that no group has written yet.
     index_ring ring{};
     int end_slot = 0;  // the slot after the last group
-    if (start_piece()) {
-        const std::uint8_t* gap = piece.gaps;
-        std::int64_t left = piece.left;
+    if (start_stretch()) {
+        const std::uint8_t* gap = stretch.gaps;
+        std::int64_t left = stretch.left;
         std::uint64_t reads = 0;
         // One group into slot j, and the reads of the group READ_BEHIND
         // before it. False after the last group.
@@ -86,24 +86,24 @@ inline wide_int vector_stream_sum(Walk& walk)
             std::memcpy(&gaps, gap, sizeof(gaps));
             gap += VECTOR_GROUP;
             if (left > 1) [[likely]] {
-                // Not the piece's last group, so a whole one, and more follow.
+                // Not the stretch's last group, so a whole one, and more follow.
                 Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), VECTOR_GROUP, ring.index[j]);
                 reads += read_slot(ring, j + RING_SLOTS - READ_BEHIND);
                 --left;
                 return true;
             }
-            Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), piece.last_active, ring.index[j]);
+            Lanes::group(nv, k_sum, u_last, inclusive_byte_sums(gaps), stretch.last_active, ring.index[j]);
             reads += read_slot(ring, j + RING_SLOTS - READ_BEHIND);
-            // What the groups keep in registers goes through `piece` across
+            // What the groups keep in registers goes through `stretch` across
             // the call, so that none has to stay in memory throughout.
-            piece.reads = reads;
-            if (!start_piece()) {
+            stretch.reads = reads;
+            if (!start_stretch()) {
                 end_slot = j + 1;
                 return false;
             }
-            gap = piece.gaps;
-            left = piece.left;
-            reads = piece.reads;
+            gap = stretch.gaps;
+            left = stretch.left;
+            reads = stretch.reads;
             return true;
         };
         static_assert(RING_SLOTS == 8, "a turn of the loop below is eight steps");
@@ -115,7 +115,7 @@ inline wide_int vector_stream_sum(Walk& walk)
     }
     // Drain: the last READ_BEHIND groups, not read yet (slots no group wrote
     // read as zero).
-    std::uint64_t table_sum = piece.reads;
+    std::uint64_t table_sum = stretch.reads;
     for (int h = end_slot - READ_BEHIND; h < end_slot; ++h)
         table_sum += read_slot(ring, h);
     return quotients + Lanes::k_total(k_sum) * WHEEL_RESIDUES + static_cast<std::int64_t>(table_sum);
@@ -126,8 +126,8 @@ template <typename Lanes>
 inline wide_int vector_pair_node_sum(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                                      std::int64_t last)
 {
-    pair_node_walk walk(n, w, first, position, last);
-    return walk.total(vector_stream_sum<Lanes>(walk));
+    pair_node_feed feed(n, w, first, position, last);
+    return feed.total(vector_stream_sum<Lanes>(feed));
 }
 
 // The sum of C(floor(n/u)) over `count` rough u from u0 at wheel position q0,
@@ -135,8 +135,8 @@ inline wide_int vector_pair_node_sum(std::int64_t n, std::int64_t w, std::int64_
 template <typename Lanes>
 inline std::int64_t vector_quotient_sum(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
 {
-    single_loop_walk walk(n, u0, q0, count);
-    return static_cast<std::int64_t>(vector_stream_sum<Lanes>(walk));
+    single_loop_feed feed(n, u0, q0, count);
+    return static_cast<std::int64_t>(vector_stream_sum<Lanes>(feed));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The walks that hand out the quotient loops to the vector paths' stream
+// The feeds that hand out the quotient loops to the vector paths' stream
 // (vector_stream.hpp), a stretch of groups at a time: one loop alone, or the
 // pair loops under a node of the tuple walk one after another.
 //
@@ -17,12 +17,12 @@ namespace roughpi::detail {
 namespace {
 
 // A stretch of quotient groups for the stream below: `left` groups whose gaps
-// are read on from `gaps`, the last of them with `last_active` lanes. A piece
+// are read on from `gaps`, the last of them with `last_active` lanes. A stretch
 // that opens a loop (new_loop) brings the loop's dividend and the rough number
-// just before its first u. No piece reads gaps across the end of the gap
-// cycle: a group that would is a piece of its own, with its gaps copied around
+// just before its first u. No stretch reads gaps across the end of the gap
+// cycle: a group that would is a stretch of its own, with its gaps copied around
 // the wrap.
-struct stream_piece {
+struct stream_stretch {
     bool new_loop = false;
     std::int64_t dividend = 0;
     std::int64_t u_before = 0;
@@ -32,15 +32,15 @@ struct stream_piece {
     std::uint64_t reads = 0;  // the stream's table sum, kept here across set-ups
 };
 
-// One quotient loop, handed out a piece at a time: C(floor(n/u)) for the
+// One quotient loop, handed out a stretch at a time: C(floor(n/u)) for the
 // `count` rough numbers after u_before, which sits at wheel position p.
-class loop_pieces {
+class loop_stretches {
 public:
-    void open(std::int64_t n, std::int64_t u_before, std::int32_t p, std::int64_t count, stream_piece& piece)
+    void open(std::int64_t n, std::int64_t u_before, std::int32_t p, std::int64_t count, stream_stretch& stretch)
     {
-        piece.new_loop = true;
-        piece.dividend = n;
-        piece.u_before = u_before;
+        stretch.new_loop = true;
+        stretch.dividend = n;
+        stretch.u_before = u_before;
         p_ = p;
         groups_ = (count + VECTOR_GROUP - 1) / VECTOR_GROUP;
         last_active_ = count - (groups_ - 1) * VECTOR_GROUP;
@@ -48,9 +48,9 @@ public:
 
     bool done() const { return groups_ == 0; }
 
-    // The next piece of the loop, which must not be done: at most
+    // The next stretch of the loop, which must not be done: at most
     // FLUSH_GROUPS groups, and none reading gaps past the end of the cycle.
-    void hand_out(stream_piece& piece)
+    void hand_out(stream_stretch& stretch)
     {
         std::int64_t groups = groups_ < FLUSH_GROUPS ? groups_ : FLUSH_GROUPS;
         // A group reads the gaps from p_ to p_ + 7, the first of them the
@@ -59,18 +59,18 @@ public:
         if (to_wrap == 0) {
             for (std::int32_t i = 0; i < VECTOR_GROUP; ++i)
                 wrap_gaps_[i] = wheel_gaps[(p_ + i) % WHEEL_RESIDUES];
-            piece.gaps = wrap_gaps_;
+            stretch.gaps = wrap_gaps_;
             groups = 1;
             p_ += VECTOR_GROUP - WHEEL_RESIDUES;
         } else {
-            piece.gaps = wheel_gaps + p_;
+            stretch.gaps = wheel_gaps + p_;
             if (groups > to_wrap)
                 groups = to_wrap;
             p_ += static_cast<std::int32_t>(groups) * VECTOR_GROUP;
         }
-        piece.left = groups;
+        stretch.left = groups;
         groups_ -= groups;
-        piece.last_active = groups_ == 0 ? last_active_ : VECTOR_GROUP;
+        stretch.last_active = groups_ == 0 ? last_active_ : VECTOR_GROUP;
     }
 
 private:
@@ -80,29 +80,29 @@ private:
     std::uint8_t wrap_gaps_[VECTOR_GROUP] = {};
 };
 
-// The walk of a single quotient loop: C(floor(n/u)) for the `count` rough u
+// The feed of a single quotient loop: C(floor(n/u)) for the `count` rough u
 // from u0 on, u0 at wheel position q0.
-class single_loop_walk {
+class single_loop_feed {
 public:
-    single_loop_walk(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
+    single_loop_feed(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
         : n_(n), u0_(u0), q0_(q0), count_(count)
     {
     }
 
-    // Out of line, for the same reason as pair_node_walk::next_piece.
-    [[gnu::noinline]] bool next_piece(stream_piece& piece)
+    // Out of line, for the same reason as pair_node_feed::next_stretch.
+    [[gnu::noinline]] bool next_stretch(stream_stretch& stretch)
     {
-        piece.new_loop = false;
+        stretch.new_loop = false;
         if (!opened_) {
             opened_ = true;
             if (count_ <= 0)
                 return false;
             const std::int32_t p = q0_ == 0 ? WHEEL_RESIDUES - 1 : q0_ - 1;
-            loop_.open(n_, u0_ - wheel_gaps[p], p, count_, piece);
+            loop_.open(n_, u0_ - wheel_gaps[p], p, count_, stretch);
         }
         if (loop_.done())
             return false;
-        loop_.hand_out(piece);
+        loop_.hand_out(stretch);
         return true;
     }
 
@@ -111,27 +111,27 @@ private:
     std::int32_t q0_;
     std::int64_t count_;
     bool opened_ = false;
-    loop_pieces loop_;
+    loop_stretches loop_;
 };
 
-// The walk of the pair counts under one node of the tuple walk: the first
+// The feed of the pair counts under one node of the tuple walk: the first
 // entries u1 of pair_node_entries, whose parts of the counts that need no
 // loop it adds up, and whose quotient loops (of n/u1 over the rough u in
 // (u1, sqrt(n/u1)]) it hands out.
-class pair_node_walk {
+class pair_node_feed {
 public:
-    pair_node_walk(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
+    pair_node_feed(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
         : w_(w), entries_(n, w, first, position, last)
     {
     }
 
-    // The next piece: the rest of the loop under way, or else the first piece
+    // The next stretch: the rest of the loop under way, or else the first stretch
     // of the next first entry with a loop. False when none is left. Out of
     // line: it runs about once a loop, and the stream's registers are better
     // spent on the groups.
-    [[gnu::noinline]] bool next_piece(stream_piece& piece)
+    [[gnu::noinline]] bool next_stretch(stream_stretch& stretch)
     {
-        piece.new_loop = false;
+        stretch.new_loop = false;
         while (loop_.done()) {
             pair_node_entry entry;
             if (!entries_.next(entry))
@@ -139,10 +139,10 @@ public:
             bases_ += entry.terms.base;
             if (entry.terms.loop_count > 0) {
                 offsets_ += entry.terms.loop_offset;
-                loop_.open(entry.m, entry.u1, entry.q1, entry.terms.loop_count, piece);
+                loop_.open(entry.m, entry.u1, entry.q1, entry.terms.loop_count, stretch);
             }
         }
-        loop_.hand_out(piece);
+        loop_.hand_out(stretch);
         return true;
     }
 
@@ -160,7 +160,7 @@ public:
 private:
     std::int64_t w_;
     pair_node_entries entries_;
-    loop_pieces loop_;
+    loop_stretches loop_;
     wide_int bases_ = 0;
     wide_int offsets_ = 0;
 };

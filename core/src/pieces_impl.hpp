@@ -17,7 +17,7 @@
 
 namespace roughpi::detail {
 
-struct piece_access {
+struct pieces_impl {
     // A 64-bit mix of every field of a piece but the check and the seal.
     static std::uint64_t check_of(const prime_count_piece& p);
     // SipHash of every field but the seal, under the process's key.
