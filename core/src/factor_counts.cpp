@@ -29,6 +29,11 @@ constexpr double STREAM_STRETCH = 16.0 * 1024 * 1024;
 std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64_t n, std::int64_t u0,
                                  std::int32_t q0, std::int64_t count, detail::stop_poll stop)
 {
+    // The loop starts at a rough u0 whose place in the gap cycle is q0 (every
+    // kernel steps u by the gaps from there), and runs over u <= sqrt(n) at most.
+    ROUGHPI_ASSERT(u0 >= FIRST_ROUGH && count >= 0 && q0 == wheel_prefix_count[u0 % WHEEL_MODULUS] &&
+                       wheel_prefix_count[u0 % WHEEL_MODULUS + 1] == q0 + 1,
+                   "a quotient loop that does not start at a rough number and its place in the gap cycle");
     const auto kernel = n <= kernels.max_n ? kernels.sum_quotient_counts : &detail::sum_quotient_counts_portable;
     std::int64_t total = 0;
     for (;;) {
@@ -165,6 +170,7 @@ wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_
                           const path_kernels& kernels, stop_poll stop)
 {
     const auto [n, b, w, r, k] = node;
+    ROUGHPI_ASSERT(k >= 1 && r >= 1 && w > 0 && b >= FIRST_ROUGH, "a node of the tuple walk out of its bounds");
     wide_int total = 0;
     if (k == 1) {  // single entries: b itself, then the rough numbers after it
         if (first <= b)

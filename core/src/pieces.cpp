@@ -1,6 +1,7 @@
 // The pieces of a count: made from the split (work_split.hpp), checked when
 // they come back, and counted.
 #include "pieces_impl.hpp"
+#include "assertion.hpp"
 
 #include "factor_counts.hpp"
 #include "process_key.hpp"
@@ -72,6 +73,7 @@ std::uint64_t pieces_impl::seal_of(const prime_count_piece& p)
 
 prime_count_piece pieces_impl::make(std::int64_t x, split_kind kind, std::int32_t index, const split_piece& s)
 {
+    ROUGHPI_ASSERT(index >= 0 && index < MAX_PIECES, "a piece out of its split's bounds");
     prime_count_piece p;
     p.x_ = x;
     p.n_ = s.node.n;

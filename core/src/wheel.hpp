@@ -19,6 +19,7 @@
 // reads them, and everything below assumes it.
 #pragma once
 
+#include "assertion.hpp"
 #include <atomic>
 #include <cstdint>
 
@@ -64,6 +65,7 @@ inline std::int64_t count_rough_in_range(std::int64_t lo, std::int64_t hi)
     // With C(n) = #{1 <= m <= n coprime} = ((n+1) div 30030)*5760 + prefix[(n+1) mod 30030],
     // the answer is C(hi) - C(lo - 1). h = hi + 1 is taken unsigned, as it
     // reaches 2^63 for hi = 2^63 - 1; every product is below h * 5760/30030 < 2^63.
+    ROUGHPI_ASSERT(lo >= 0 && (lo <= hi || lo - 1 == hi), "a count of rough numbers in a range that is none");
     constexpr auto modulus = static_cast<std::uint64_t>(WHEEL_MODULUS);
     const std::uint64_t h = static_cast<std::uint64_t>(hi) + 1;
     if (h < modulus)
@@ -79,6 +81,7 @@ inline std::int64_t count_rough_in_range(std::int64_t lo, std::int64_t hi)
 // Position in the gap cycle that follows position p (5759 wraps to 0).
 inline std::int32_t next_wheel_position(std::int32_t p)
 {
+    ROUGHPI_ASSERT(p >= 0 && p < WHEEL_RESIDUES, "a position outside the gap cycle");
     return p + 1 == WHEEL_RESIDUES ? 0 : p + 1;
 }
 
