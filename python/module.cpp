@@ -130,12 +130,14 @@ py::dict parse_command_line(const std::vector<std::string>& args)
     case count_kind::offset_li_inverse: kind = "offset_li_inverse"; break;
     case count_kind::riemann_r: kind = "riemann_r"; break;
     case count_kind::riemann_r_inverse: kind = "riemann_r_inverse"; break;
+    case count_kind::range: kind = "range"; break;
     }
     py::dict parsed;
     parsed["kind"] = kind;
     parsed["kind_option"] = roughpi::tools::kind_option(line.kind);
     parsed["help"] = line.help;
     parsed["version"] = line.version;
+    parsed["self_test"] = line.self_test;
     parsed["time"] = line.time;
     parsed["double_check"] = line.double_check;
     parsed["threads"] = line.threads;

@@ -23,6 +23,7 @@ from . import (
     offset_li,
     offset_li_inverse,
     prime_pi,
+    prime_pi_range,
     riemann_r,
     riemann_r_inverse,
 )
@@ -32,6 +33,7 @@ USAGE = (
     "   or: python -m roughpi [options] --nth N [N ...]\n"
     "   or: python -m roughpi --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
     "       --riemann-r-inverse X [X ...]\n"
+    "   or: python -m roughpi [--time] [--threads N] [--double-check] --range A B [A B ...]\n"
 )
 
 HELP = USAGE + f"""
@@ -53,12 +55,14 @@ Options (anywhere among the numbers):
   --Li, --Li-inverse the same with the offset Li(x) = li(x) - li(2)
   -R, --RiemannR, --RiemannR-inverse
                      the same as --riemann-r and --riemann-r-inverse
+  --range            print the number of primes p with A <= p <= B for each
+                     pair of numbers A B instead (A <= B)
   -h, --help         print this help and exit
   -v, --version      print the version and exit
   --                 end of options: everything after it is a number
 
 It shows no progress (--no-status is taken, --status is not); --checkpoint and
---output are the roughpi program's.
+--output and --test are the roughpi program's.
 """
 
 ANSWERS = {
@@ -100,6 +104,8 @@ def refusals(line: dict) -> list[str]:
     for option in ("checkpoint", "checkpoint_key", "output"):
         if line[option]:
             refused.append(f"--{option.replace('_', '-')} is the roughpi program's: python -m roughpi writes no files")
+    if line["self_test"]:
+        refused.append("--test is the roughpi program's: python -m roughpi has no self-test")
     if line["status"] == "always":
         refused.append("--status is the roughpi program's: python -m roughpi shows no progress")
     return refused
@@ -124,10 +130,16 @@ def main(argv: list[str]) -> int:
         return 2
     kind, threads, double_check = line["kind"], line["threads"], line["double_check"]
     try:
-        for x in line["numbers"]:
+        numbers = line["numbers"]
+        # --range takes its numbers in pairs (the parser has checked that they are).
+        step = 2 if kind == "range" else 1
+        for i in range(0, len(numbers), step):
+            x = numbers[i]
             start = time.perf_counter()
             if kind == "pi":
                 value = prime_pi(x, threads=threads, double_check=double_check)
+            elif kind == "range":
+                value = prime_pi_range(x, numbers[i + 1], threads=threads, double_check=double_check)
             else:
                 value = ANSWERS[kind](x, threads, double_check)
             elapsed = f"  ({time.perf_counter() - start:.3f} s)" if line["time"] else ""

@@ -107,6 +107,7 @@ def test_python_minus_m_roughpi_takes_the_programs_options():
     for args in (["-t", "0", "1e10"], ["--threads=3", "1e10"], ["--double-check", "1e10"]):
         assert run_main(*args) == (0, "455052511\n", ""), args
     assert run_main("--Li", "1e10", "--") == (0, "455055613\n", "")
+    assert run_main("--range", "1e10", "2^34", "0", "100") == (0, "307886600\n25\n", "")
     assert run_main("-R", "1e10")[1] == "455050683\n"
     assert run_main("--RiemannR-inverse", "1e10")[1] == "252097715776\n"
     status, out, _ = run_main("--time", "1e10")
@@ -125,6 +126,8 @@ def test_python_minus_m_roughpi_refuses_in_the_programs_words():
         (["--frob", "10"], "roughpi: unknown option '--frob'"),
         (["--checkpoint", "f.txt", "10"], "roughpi: --checkpoint is the roughpi program's"),
         (["-s", "10"], "roughpi: --status is the roughpi program's"),
+        (["--test"], "roughpi: --test is the roughpi program's"),
+        (["--range", "10"], "roughpi: --range takes its numbers in pairs"),
     ):
         status, out, err = run_main(*args)
         assert (status, out) == (2, ""), args
