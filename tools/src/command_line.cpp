@@ -407,7 +407,7 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
            "  1000             a plain integer\n"
            "  1e15, 2.5e3      <digits>[.<digits>]e<digits>, if the value is whole\n"
            "  10^15, 2^50      <base>^<exponent>\n"
-           "  2^59-1, 1e15+3   any of these followed by +<digits> or -<digits>\n"
+           "  2^59-1, 1e18+1e9 any of these, then + or - and another of them\n"
            "with an optional leading '+' and no spaces. Each part must fit in 64 bits.\n"
            "\n"
            "Options (anywhere among the numbers):\n"

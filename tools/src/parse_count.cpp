@@ -127,22 +127,22 @@ parse_status evaluate_scientific(std::string_view text, const digit_run& whole, 
     return multiply(value, scale) ? parse_status::ok : parse_status::too_large;
 }
 
-}  // namespace
+// One term of a number: <digits>, <digits>[.<digits>]e<digits> or
+// <digits>^<digits>, read from text at pos. `syntax` is false when the text
+// there is none of them; otherwise `status` and `value` are what it is worth
+// (too_large also when a part of it does not fit in 64 bits).
+struct term_reading {
+    bool syntax = false;
+    parse_status status = parse_status::ok;
+    std::uint64_t value = 0;
+};
 
-parsed_count parse_count(std::string_view text, std::int64_t limit)
+term_reading read_term(std::string_view text, std::size_t& pos)
 {
-    // The syntax first, in full: a malformed tail makes the whole argument
-    // "not a number", whatever its front is worth.
-    std::size_t pos = 0;
-    bool minus = false;
-    if (next_is(text, pos, '+', '-')) {
-        minus = text[pos] == '-';
-        ++pos;
-    }
+    term_reading term;
     const digit_run lead = read_digits(text, pos);
     if (lead.empty())
-        return {};
-
+        return term;
     enum class form { plain, scientific, power } kind = form::plain;
     digit_run fraction{pos, pos};
     digit_run exponent;
@@ -150,23 +150,49 @@ parsed_count parse_count(std::string_view text, std::int64_t limit)
         ++pos;
         fraction = read_digits(text, pos);
         if (fraction.empty() || !next_is(text, pos, 'e', 'E'))
-            return {};
+            return term;
     }
     if (next_is(text, pos, 'e', 'E') || next_is(text, pos, '^')) {
         kind = text[pos] == '^' ? form::power : form::scientific;
         ++pos;
         exponent = read_digits(text, pos);
         if (exponent.empty())
-            return {};
+            return term;
     }
+    term.syntax = true;
+    term.value = lead.value;
+    term.status = lead.overflow ? parse_status::too_large : parse_status::ok;
+    if (kind == form::power)
+        term.status = evaluate_power(lead, exponent, term.value);
+    else if (kind == form::scientific)
+        term.status = evaluate_scientific(text, lead, fraction, exponent, term.value);
+    return term;
+}
 
+}  // namespace
+
+parsed_count parse_count(std::string_view text, std::int64_t limit)
+{
+    // The syntax first, in full: a malformed tail makes the whole argument
+    // "not a number", whatever its front is worth. A number is a term with
+    // an optional sign, and an optional offset: '+' or '-' and a second
+    // term (1e18+1e9, 2^63-25).
+    std::size_t pos = 0;
+    bool minus = false;
+    if (next_is(text, pos, '+', '-')) {
+        minus = text[pos] == '-';
+        ++pos;
+    }
+    const term_reading first = read_term(text, pos);
+    if (!first.syntax)
+        return {};
     bool offset_minus = false;
-    digit_run offset;
+    term_reading offset{true, parse_status::ok, 0};
     if (next_is(text, pos, '+', '-')) {
         offset_minus = text[pos] == '-';
         ++pos;
-        offset = read_digits(text, pos);
-        if (offset.empty())
+        offset = read_term(text, pos);
+        if (!offset.syntax)
             return {};
     }
     if (pos != text.size())
@@ -176,23 +202,21 @@ parsed_count parse_count(std::string_view text, std::int64_t limit)
     if (minus)
         return {parse_status::negative, 0};
 
-    // Then the value.
-    std::uint64_t term = lead.value;
-    parse_status status = lead.overflow ? parse_status::too_large : parse_status::ok;
-    if (kind == form::power)
-        status = evaluate_power(lead, exponent, term);
-    else if (kind == form::scientific)
-        status = evaluate_scientific(text, lead, fraction, exponent, term);
-    // A term past 64 bits less an offset above 2^63 may be anything from 1
-    // up: it is the term that cannot be read. Less a smaller offset, it is
-    // still above 2^63 - 1.
+    // Then the value. A term past 64 bits less an offset above 2^63 may be
+    // anything from 1 up: it is the term that cannot be read. Less a smaller
+    // offset, it is still above 2^63 - 1.
     constexpr std::uint64_t two_to_63 = i64_max + 1;
-    if (status == parse_status::too_large && offset_minus && offset.value > two_to_63)
+    const bool offset_too_large = offset.status == parse_status::too_large;
+    if (first.status == parse_status::too_large && offset_minus &&
+        (offset_too_large || (offset.status == parse_status::ok && offset.value > two_to_63)))
         return {parse_status::term_too_large, 0};
-    if (status != parse_status::ok)
-        return {status, 0};
-    if (offset.overflow)  // the term fits in 64 bits and the offset does not
+    if (first.status != parse_status::ok)
+        return {first.status, 0};
+    if (offset_too_large)  // the term fits in 64 bits and the offset does not
         return {offset_minus ? parse_status::negative : parse_status::too_large, 0};
+    if (offset.status != parse_status::ok)
+        return {offset.status, 0};
+    const std::uint64_t term = first.value;
 
     // term + offset or term - offset.
     std::uint64_t magnitude = 0;

@@ -5,12 +5,13 @@
 //   1000              a plain integer; leading zeros are fine
 //   1e15  2.5e3       <digits>[.<digits>](e|E)<digits>, when the value is whole
 //   10^15  2^50       <base>^<exponent>, both plain integers
-//   2^59-1  1e15+3    any of the above followed by +<digits> or -<digits>
+//   2^59-1  1e15+3    any of the above followed by '+' or '-' and another of
+//   1e18+1e9          them, the offset (2^63-2^32 and 1e15-2.5e3 too)
 //
 // A leading '-' is read as a sign, so that "-5" is reported as negative rather
 // than as something that is not a number: anything that starts with '-' and
 // is otherwise well formed is negative ("-0" and "-5+10" too). Every part
-// (mantissa, base, exponent, offset) must fit in 64 bits unsigned and the
+// (mantissa, base, exponent, those of the offset) must fit in 64 bits unsigned and the
 // value in 64 bits signed; anything larger is too_large, whatever the limit,
 // and reported as above it. A part past 64 bits whose number may well be
 // small (0e99999999999999999999, 99999999999999999999^0, 2^64 less an offset
