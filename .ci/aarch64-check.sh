@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-compiles roughpi and its tests for 64-bit ARM Linux (aarch64) with
 # Debian's cross g++, and runs the quick tests (ctest -LE slow) under
 # user-mode QEMU. There the portable counting path is the only one.

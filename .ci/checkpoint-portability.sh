@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A checkpoint moves between builds: one written by the x86-64 gcc build is
 # taken up, to the exact count, by the clang build, by the aarch64 build under
 # QEMU and by the Windows build under Wine (each from the same half-done file),

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang (-DROUGHPI_FUZZ=ON: the fuzzer's
 # coverage, AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for
 # FUZZ_SECONDS (default 60) from its seed corpus in tests/fuzz/corpus/, to

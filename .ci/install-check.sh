@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs roughpi the way a user or a distribution does, and uses it from the
 # outside:
 #

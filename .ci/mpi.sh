@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds roughpi-mpi (-DROUGHPI_MPI=ON) and runs its tests, which start it
 # under mpiexec with one to three ranks (ctest -L mpi); then installs the
 # build and checks that roughpi-mpi and its manual page are there.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Python module as a user gets it: the README's command installs it into
 # a virtual environment of Debian's Python (with Debian's packages visible),
 # its tests run there with pytest, and a wheel of it installs into a second,

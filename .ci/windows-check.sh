@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-compiles roughpi-bench for 64-bit Windows with MinGW-w64, runs it under
 # Wine and checks the counts it reports for 10^1 ... 10^14.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console.hpp"
 
 #include <cstdarg>

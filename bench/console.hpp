@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark's formatted output to standard output.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-bench: times pi(10^k) for k = 1 ... 14 and shows how little memory
 // the counting takes.
 //

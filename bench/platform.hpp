@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The little the benchmark needs from the operating system, behind one small
 // interface: a wall clock in milliseconds, the process's resident memory, and
 // the console (is it a terminal, and clearing it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi: prints pi(x), the number of primes p <= x, for each x on the
 // command line; or the n-th prime, or an estimate. `roughpi --help` tells the
 // rest.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiles for 64-bit ARM Linux (aarch64) with Debian's cross toolchain,
 # and runs what was built under user-mode QEMU, e.g.
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cpack's CPACK_PROJECT_CONFIG_FILE (install.cmake): read for each generator
 # after CPackConfig.cmake, with CPACK_GENERATOR set to that generator.
 

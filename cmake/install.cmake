@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules and packaging, included by the top-level CMakeLists.txt when
 # ROUGHPI_INSTALL is on.
 #

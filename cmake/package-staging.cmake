@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by cpack (CPACK_PRE_BUILD_SCRIPTS, set in install.cmake) once the files
 # are installed into its staging directory and before they are packed:
 #

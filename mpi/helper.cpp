@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The side of a count shared out among the ranks of every rank but 0 (see
 // rank_count.hpp): it asks rank 0 for pieces, counts them on its workers and
 // sends their sums back.

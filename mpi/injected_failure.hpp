@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The failure a build of roughpi-mpi for the tests injects into a rank, to
 // see that one failing rank ends the whole job without a count. The program
 // links no_injected_failure.cpp, which injects nothing; the tests' build of

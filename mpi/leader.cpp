@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rank 0's side of a count shared out among the ranks (see rank_count.hpp).
 #include "rank_count.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-mpi: prints pi(x) for each x on the command line, like roughpi,
 // with each count shared out among the ranks of an MPI job (see
 // rank_count.hpp for how). Every rank reads the same command line; rank 0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mpi_session.hpp"
 
 #include <roughpi/parallel.hpp>

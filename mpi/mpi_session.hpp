@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MPI for the life of roughpi-mpi: MPI_Init_thread at the start and
 // MPI_Finalize at the end (unless the job is aborted), the rank's place in
 // the job, and how many threads a rank takes by default.

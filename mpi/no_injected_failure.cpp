@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "injected_failure.hpp"
 
 namespace roughpi::mpi {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending and waiting without spinning: the messages a rank has on their way,
 // and the waits for nonblocking MPI operations.
 #pragma once

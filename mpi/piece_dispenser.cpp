@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "piece_dispenser.hpp"
 
 #include "worker_pool.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rank 0's queue of the pieces of a count, largest estimate first, taken
 // from by its own workers and by its main thread for the other ranks.
 #pragma once

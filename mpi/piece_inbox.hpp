@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Another rank's queue of the pieces rank 0 gave it, which its workers take
 // from: take() waits for a piece, and is false once rank 0 has none left (or
 // the count is abandoned) and the queue is empty. It also measures how long

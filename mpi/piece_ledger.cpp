@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "piece_ledger.hpp"
 
 #include <roughpi/error.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rank 0's record of one count shared out among the ranks: which pieces are
 // done, the sum of their sums, and the share of the work done so far.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The messages between rank 0 and the other ranks of a count (see
 // rank_count.hpp for the conversation):
 //

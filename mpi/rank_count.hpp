@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting pi(x) with every rank of an MPI job.
 //
 // Every rank makes the same list of pieces of the count of x (the split

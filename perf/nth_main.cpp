@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-nth: the time of the n-th prime against the time of the count of
 // pi(p_n), the count it is made of, in the same run: for each n, on one
 // thread (nth_prime against prime_count) and on every thread

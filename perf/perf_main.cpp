@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-perf: the straightforward counting against the fast one, side by side.
 //
 //   PrimeCount/<path>/<x>   prime_count(x): reference, and each available path

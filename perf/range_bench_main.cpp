@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-range-bench: the two ways of counting the primes in [A, A + L]
 // (two counts, or a sieve of the range) timed against the rule that
 // prime_count_range uses to choose between them (roughpi/range.hpp), for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-scaling X [X ...]: how well the count of X shares out among workers.
 //
 // It times every piece of the count on one thread, then plays the parallel

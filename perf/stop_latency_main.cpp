@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-stop-latency: how soon a count stops once asked to. Counts x on
 // every thread, asks it to stop at a random moment after `after` seconds, and
 // prints the seconds from the request to the end of the count; `tries` times.

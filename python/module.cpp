@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi._roughpi: the library for Python. The package roughpi (roughpi/
 // __init__.py) checks the arguments and documents the functions; this
 // module counts, with the GIL released, and turns what the library throws

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Builds the extension roughpi._roughpi with roughpi's own CMake build.
 
 The module compiles nothing by itself: CMake builds the library as it does

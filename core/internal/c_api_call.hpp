@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the C interfaces of roughpi and roughpi_parallel turn a C++ call into
 // a C one: its value, or -1 and the exception's message as the text that
 // roughpi_last_error() returns. The text is kept by roughpi, one buffer per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ROUGHPI_PRINTF_FORMAT(format_at, first_at): marks a function whose argument
 // `format_at` (counted from 1) is a printf format with the arguments from
 // `first_at` on, so that the compiler checks every call. MinGW's gcc checks

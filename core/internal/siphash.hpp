@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SipHash-2-4: a keyed 64-bit hash (a pseudorandom function of a 128-bit
 // key) that is fast on short inputs. Without the key nobody can compute the
 // hash of any input, nor find two inputs with the same hash, better than by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // <windows.h> as roughpi takes it, on Windows alone: without the APIs it
 // never uses (WIN32_LEAN_AND_MEAN) and without the min and max macros that
 // would stand in for std::min and std::max (NOMINMAX). Shared with the other

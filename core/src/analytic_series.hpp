@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The series behind the analytic estimates of pi(x), for any floating type
 // T and logarithm: the logarithmic integral li(x) by Ramanujan's series, and
 // Riemann's R(x) by Gram's series with the values of zeta at the integers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C interface (roughpi/core.h) of the counting core. Each call turns whatever
 // the C++ functions throw into -1 and a message, so that no exception reaches
 // C; the message goes into a fixed buffer per thread, and nothing is

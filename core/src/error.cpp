@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/error.hpp>
 
 namespace roughpi {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // li(x), R(x) and their inverses, rounded down exactly: each is worked out
 // as a ball (fixed_ball.hpp), a value with a proven bound on its error, and
 // the floor is taken only when the whole ball lies between two integers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "factor_counts.hpp"
 #include "roots.hpp"
 #include "loop/pair_count_terms.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Weighted counts of ordered factorisations into rough numbers.
 //
 // D_j(y) is the number of ordered j-tuples (n_1, ..., n_j) of rough numbers

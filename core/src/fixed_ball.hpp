@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Balls of fixed-point numbers, for the estimates that must be exact
 // (estimates.cpp): a value in binary fixed point, and a radius in double that
 // bounds, with proof, how far the true number may be from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The estimate of the n-th prime: the x with R(x) = n, in double precision
 // from the basic operations and the library's own logarithm (real_log), and
 // compiled without fused multiply-adds, so that every machine comes to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sums of pieces: added up, moved as words, checked when they come from
 // outside, and finished into pi(x) only from the whole split.
 #include "pieces_impl.hpp"

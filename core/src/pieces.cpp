@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces of a count: made from the split (work_split.hpp), checked when
 // they come back, and counted.
 #include "pieces_impl.hpp"

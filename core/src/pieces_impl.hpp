@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own view of the public piece and sums (pieces.hpp): what
 // pieces.cpp (the pieces and the split they come from) and piece_sums.cpp
 // (their sums) do with their private fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "prime_bounds.hpp"
 
 #include "refusal.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Proven bounds on pi(x): the net that every finished count passes through
 // before the library returns it.
 //

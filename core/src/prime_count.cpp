@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "factor_counts.hpp"
 #include "loop/path_kernels.hpp"
 #include "prime_bounds.hpp"

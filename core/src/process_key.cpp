@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "process_key.hpp"
 
 #if defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key that seals the pieces this process makes (pieces.hpp): 128 bits
 // from the operating system's random source, drawn on first use and never
 // shown. No piece made elsewhere, or changed since, carries its seal.

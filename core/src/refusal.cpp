@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "refusal.hpp"
 
 #include <roughpi/error.hpp>

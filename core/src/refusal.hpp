@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Refusing a call, or a result: an exception with a message formatted on the
 // stack, so that the library's own code never calls an allocator (the
 // exception itself is the runtime's business, and only a refused call makes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Roots: exact integer roots and powers for the counting's loop bounds, and
 // the real cube root and logarithm of the split's estimates.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "split_cost.hpp"
 
 #include "roots.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The estimate of the work under each node of the tuple walk: the cost model
 // that the split of a count (work_split.hpp) cuts by.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a piece that may be stopped learns that it is to stop. The count asks
 // between stretches of work of a few milliseconds at most (a stretch of a
 // quotient loop, of a pair stream, a child of the walk), and a stop request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terms of the Moebius sum for pi(x).
 //
 //   pi(x) = 6 + sum_k S_k / k,   S_k = sum_{i*j=k} mu(i) (-1)^(j+1) D_j(floor(x^(1/i)))

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/version.hpp>
 
 namespace roughpi {

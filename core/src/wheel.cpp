@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wheel.hpp"
 
 #include <roughpi/prime_count.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wheel of the primes below 17, and constant-time counting of rough numbers.
 //
 // A rough number is an integer greater than 1 with no prime factor below 17,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A signed 128-bit integer for the sums that can pass 2^63: the weighted
 // tuple counts D_j(y) and the term sums of pi(x) from about x = 10^18 on.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The split of a count into independent pieces, and the estimate of each
 // piece's work.
 //

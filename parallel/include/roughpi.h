@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* roughpi: pi(x), the number of primes up to x, for C and for bindings to
  * other languages.
  *

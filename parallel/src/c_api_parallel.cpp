@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The part of the C interface (roughpi/parallel.h) that starts threads.
 // Errors, including failures to start a thread or to allocate the list of
 // pieces, become -1 and the text that roughpi_last_error() returns; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime: the count at the estimate, then the sieve of the windows
 // between the estimate and p_n, on as many threads as asked for; every
 // result checked before it is returned.

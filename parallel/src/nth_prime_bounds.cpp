@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "nth_prime_bounds.hpp"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Proven bounds on the n-th prime p_n, part of the net under every n-th
 // prime the library returns (nth_prime_bounds.cpp).
 #pragma once

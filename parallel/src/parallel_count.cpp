@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "progress_pace.hpp"
 #include "refusals.hpp"
 #include "thread_count.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "primality.hpp"
 
 namespace roughpi::detail {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How often the count on threads (parallel_count.cpp) and the n-th prime's
 // sieve (window_search.cpp) report their progress, and look for a stop
 // request while they wait for their workers. The share of the n-th prime's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The primes in [a, b]: two counts, or a sieve of the range on every thread,
 // whichever the estimates below find cheaper (see roughpi/range.hpp).
 #include "segment_sieve.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "refusals.hpp"
 
 #include <roughpi/error.hpp>

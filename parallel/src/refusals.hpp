@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How roughpi_parallel refuses a call, or a result: the exceptions of
 // roughpi/error.hpp with their messages prefixed here alone, as the core's
 // are in its refusal.cpp. (The parallel library may allocate, so its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "segment_sieve.hpp"
 
 #include "refusals.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A segmented sieve of Eratosthenes for short intervals anywhere up to
 // 2^63 - 1, in fixed memory: what the n-th prime walks after its count.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How many worker threads a count takes: as asked, or by default the logical
 // CPUs this process may run on.
 //

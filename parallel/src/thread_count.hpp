@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread count of a request (see thread_count.cpp).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_search.hpp"
 
 #include "progress_pace.hpp"

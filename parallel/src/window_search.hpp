@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The search of the n-th prime's sieve: from the count at x, the windows
 // next to x sieved one after another, upward or downward, on as many threads
 // as asked for, until they hold the prime sought (window_search.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "worker_pool.hpp"
 
 #include <roughpi/error.hpp>

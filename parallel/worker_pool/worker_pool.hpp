@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Worker threads that count pieces of a count: the engine of the parallel
 // count, and of each process of the MPI program (an internal target that
 // both link, roughpi_worker_pool; not part of the interface).

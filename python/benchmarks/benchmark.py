@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The Python module against primecountpy (a binding of primecount, a prime
 counter built on other methods), in the same run:
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """roughpi: pi(x), the number of primes up to x, with almost no memory.
 
 Exact for every x from 0 to 2**63 - 1, on every CPU the process may use,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """python -m roughpi [options] X [X ...]: pi(X) for each X, one line each, as
 the roughpi program prints it, with the program's options where they make
 sense here (--nth and the estimates, --threads, --time, --double-check, and

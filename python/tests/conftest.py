@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Shared by the tests of the module: a seeded random generator whose seed
 is printed, and taken from ROUGHPI_SEED to replay a run."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What the functions take: Python ints and anything with __index__; a
 float, a str or another type is a TypeError, a value out of range an
 OverflowError or a ValueError that states the range; never a number."""

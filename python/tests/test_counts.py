@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The counts against other counters: SymPy's primepi below 10^7, and
 primecountpy (a binding of primecount, skipped when it is not installed)
 up to 10^13 for pi and 10^11 for the n-th prime; on any number of threads."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Long counts from Python: the GIL is released while they run, Ctrl-C
 stops them within a fraction of a second with KeyboardInterrupt, and the progress
 callable is called with the share done, its exception stopping the count;

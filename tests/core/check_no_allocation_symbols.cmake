@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails when an object file of the static library LIBRARY refers to any heap
 # allocation function: malloc and friends, or the C++ operators new and
 # delete. The one exception is error.cpp, home of the exception class that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The estimates of pi(x) against values worked out apart, and their shape:
 // increasing, inverse to each other, refused outside their ranges.
 #include "support/random_seed.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The weighted factorisation counts against explicit tuple enumeration.
 #include "support/brute_force.hpp"
 

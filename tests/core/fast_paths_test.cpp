@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast counting, on every path this processor has, against the
 // straightforward reference: value for value on many random arguments.
 #include "reference/reference_counting.hpp"

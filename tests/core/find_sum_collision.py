@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Finds pieces whose fingerprints add up to the same 64-bit sum in two ways.
 
 The sums of a count once told which pieces they held only by their number and

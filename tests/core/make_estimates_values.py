@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes tests/core/estimates_values.tsv: exact floors of li(x), R(x), the
 offset Li(x) = li(x) - li(2) and their inverses, worked out with mpmath, for
 estimates_test.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The counting core must never allocate: every global allocation in this test
 // program is counted, and the counts must not move while the core runs.
 #include "support/factor_counts_64.hpp"

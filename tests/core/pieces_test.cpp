@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting a piece at a time: the pieces add up to exactly the whole count in
 // any order and from any number of partial sums; the split is fine enough
 // and the same every time; and every misuse of the piece API is refused.

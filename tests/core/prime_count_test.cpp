@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) against a sieve, the powers of ten, and independently computed values.
 #include "support/brute_force.hpp"
 #include "support/known_values.hpp"

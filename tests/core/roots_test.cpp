@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exact integer roots against brute force, at and around perfect powers.
 #include "roots.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wheel tables and the constant-time range count, against gcd counts.
 #include "support/brute_force.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the checkpoint reader, on any text, for the count of
 // 10^10 (17 pieces), under the key 00 01 ... 0f (the key file
 // 000102030405060708090a0b0c0d0e0f that .ci/fuzz.sh and the seed corpus

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the command line of roughpi and roughpi-mpi. The input
 // is the arguments, separated by NUL bytes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the number parser, on any bytes.
 //
 // It must never crash or misbehave under the sanitizers, and what it takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: prime_count_sums::from_words, which takes the sums that
 // other processes send, on any 67 words.
 //

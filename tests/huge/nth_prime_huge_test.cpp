@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime at the top of the range (the better part of an hour each
 // on two cores): n = 2 10^17, against primecount's nth_prime (computed with
 // libprimecount-dev 7.6: 8512677386048191063), and the largest n there is,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) against primecount from 10^12 to 10^16, every x on every path.
 #include "support/oracle.hpp"
 

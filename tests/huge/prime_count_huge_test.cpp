@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) at the largest inputs there are (hours on every core).
 #include "support/brute_force.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The failure that the tests' build of roughpi-mpi (roughpi-mpi-failing)
 // injects: when the environment variable ROUGHPI_MPI_TEST_FAIL_RANK holds a
 // rank's number, that rank throws at its first failure point, after its

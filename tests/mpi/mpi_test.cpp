@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi-mpi: rank 0's record of the finished pieces directly, then the
 // program run under mpirun with one to three ranks as a user runs it: its
 // counts against prime_count, its output, its exit status on every rank, and

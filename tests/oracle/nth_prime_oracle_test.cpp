@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime against primecount's (primecount_nth_prime), on random n
 // of every size up to 10^11.
 #include "support/oracle.hpp"

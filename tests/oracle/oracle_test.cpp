@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) against primecount below 10^12, on every counting path: random x of
 // every size, and the x where this library's sums change shape, next to the
 // powers of 17 (a new term of the sums starts at each) and at the squares and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The primes in random ranges against primecount's pi(b) - pi(a - 1).
 #include "support/oracle.hpp"
 

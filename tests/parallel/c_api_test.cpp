@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C interface (roughpi.h): the same counts as the C++ functions, -1 and a
 // message instead of exceptions, and the message kept per thread.
 #include "support/brute_force.hpp"

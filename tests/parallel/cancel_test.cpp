@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stopping long counts: prime_count_parallel and nth_prime_parallel on one to
 // four threads, and the C interface, stopped from another thread at a random
 // moment, end with cancelled (or its C value) soon after, never a number.

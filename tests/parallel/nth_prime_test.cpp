@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime against a plain sieve, at its edges, on any number of
 // threads, from any count; the window sieve it walks against the same list;
 // and what it refuses.

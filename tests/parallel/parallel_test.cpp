@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting on several threads: the same result as one thread for every thread
 // count; concurrent calls into the plain count; the tables built on first use
 // by many threads at once; and misuse of the parallel API refused.

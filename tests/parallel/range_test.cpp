@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The primes in [a, b]: the sieve against the two counts and against a plain
 // sieve from 0, at the edges of the range and on random ranges; the refusals;
 // a stop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark program's report, read back from a file and from a terminal.
 #include <console.hpp>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts that survive being stopped, as a user runs them: the program killed
 // at random moments and resumed, refusing files that are no checkpoints of
 // its count or that were forged, with the user's key or one given, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi, the program, run as a user runs it: standard output, standard
 // error and exit status.
 #include "support/programs.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reference/reference_counting.hpp"
 
 #include "wheel.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The straightforward counting: each range count of the pair loop done on its
 // own, with a 64-bit division, a reduction modulo 30030 and two table reads;
 // the roots of the tuple walk in double precision with a small nudge, and the

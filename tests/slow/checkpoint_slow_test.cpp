@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program killed at random moments and resumed, near 10^15.
 #include "support/kill_and_resume.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime against primecount's from 10^11 to 10^15, on every thread.
 #include "support/known_values.hpp"
 #include "support/oracle.hpp"

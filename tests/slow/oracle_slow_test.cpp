@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) against primecount from 10^12 to 10^16: every x on the best path this
 // processor has, and a few on each other path, as all of them on every path
 // would take most of an hour on two cores (the huge tests do that).

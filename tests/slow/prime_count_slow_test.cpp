@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) at the largest inputs a test run affords (minutes): the powers of
 // ten and the known values up to 10^15, and the powers of two around 2^53.
 #include "support/known_values.hpp"

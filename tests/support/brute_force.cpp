@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/brute_force.hpp"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Slow, obviously correct counterparts of the counting core, for differential
 // tests. Nothing here uses the wheel tables.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The counting paths in the tests: those this build and processor have, and
 // how GoogleTest prints one. It prints a path by its name, so that failure
 // messages and the tests that ctest lists read "# GetParam() = avx512" rather

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The weighted factorisation counts of the core (factor_counts.hpp) in 64
 // bits, on the best path or a path named, as the tests and the
 // micro-benchmarks call them: the library itself sums them in 128 bits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A count of the program stopped and taken up again from its checkpoint, for
 // the program tests and their slow counterpart.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Known values of pi(x) that tests check the count against: the powers of ten,
 // and the table of tests/data/pi_values.tsv (ROUGHPI_PI_VALUES).
 #pragma once

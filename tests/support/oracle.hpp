@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checking pi(x) on every counting path against primecount (Debian's
 // libprimecount-dev), a prime counter built on other methods, which shares no
 // code and no way of counting with this library: what the oracle tests of

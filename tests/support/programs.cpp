@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/programs.hpp"
 
 #include "support/temp_files.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running the built programs as a user runs them, through the shell: the one
 // runner of every test that starts roughpi, roughpi-mpi or roughpi-bench.
 //

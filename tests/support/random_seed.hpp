@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seed of a randomised test: GoogleTest's --gtest_random_seed=N when it
 // is given (N > 0), a fresh one otherwise. Either way the seed goes into every
 // failure message, so that `--gtest_random_seed=<seed>` replays the run.

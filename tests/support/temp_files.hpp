@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files for tests that run the built programs: names that stay
 // apart when ctest runs tests in parallel, and reading a file back whole.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key of the checkpoints: the key file read strictly, and the user's key
 // made once, for the user alone, where the environment says.
 #include <roughpi/tools/checkpoint_key.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The checkpoint file: read back after every kind of damage (refused, or
 // repaired where a kill cut its last line) and of tampering, with the key or
 // without it, and the same split on every machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The number parser of the programs: every accepted form, every refusal.
 #include <roughpi/tools/parse_count.hpp>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The self-test of roughpi --test, in its quick size: every check passes, and
 // every counting path this processor has is among them.
 #include "support/random_seed.hpp"

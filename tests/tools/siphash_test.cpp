@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SipHash-2-4 against its authors' test vectors.
 #include <roughpi/tools/siphash.hpp>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/checkpoint.hpp>
 
 #include <roughpi/tools/file_io.hpp>

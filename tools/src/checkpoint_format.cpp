@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/checkpoint_format.hpp>
 
 #include <roughpi/tools/printable.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // rand_s is declared only with this defined before the C library's headers.
 #if defined(_WIN32) && !defined(_CRT_RAND_S)
 #  define _CRT_RAND_S

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/checkpointed_count.hpp>
 
 #include <roughpi/tools/checkpoint.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/command_line.hpp>
 
 #include <roughpi/tools/parse_count.hpp>

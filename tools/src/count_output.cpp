@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/count_output.hpp>
 
 #include <roughpi/tools/command_line.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/file_io.hpp>
 
 #include <cerrno>

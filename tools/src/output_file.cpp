@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/output_file.hpp>
 
 #include <roughpi/tools/file_io.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/parse_count.hpp>
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/printable.hpp>
 
 namespace roughpi::tools {

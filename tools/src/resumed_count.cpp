@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/resumed_count.hpp>
 
 #include <roughpi/parallel.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/self_test.hpp>
 
 #include <roughpi/roughpi.hpp>

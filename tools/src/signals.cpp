@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <roughpi/tools/signals.hpp>
 
 #include <roughpi/tools/progress_line.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own SipHash (the one that seals its pieces), for messages of
 // text.
 #include <roughpi/tools/siphash.hpp>

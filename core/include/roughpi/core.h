@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The C interface of the library roughpi: pi(x) on the calling thread. Part
  * of <roughpi.h>, which most programs include instead; the library has no
  * threads (roughpi_pi_threads is in roughpi_parallel, <roughpi/parallel.h>).

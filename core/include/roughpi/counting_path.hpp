@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine-code paths of the counting loops.
 //
 // Every path returns exactly the same values; they differ only in how the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The errors the library reports.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Analytic estimates of pi(x) and their inverses: the logarithmic integral
 // li(x), its offset form Li(x), and Riemann's R(x). They are estimates, not
 // counts: li(x) runs above pi(x) by about sqrt(x)/ln(x), R(x) is nearer but

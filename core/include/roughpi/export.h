@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* ROUGHPI_API marks the functions and classes that make up the interface of
  * the library roughpi. It is built with hidden symbols, so that a shared
  * build exports these and nothing of its internals.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting pi(x) a piece at a time: for progress reports, for counting on
 // several threads or machines, and for counts that are stopped and resumed.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x), the number of primes p <= x, counted without a sieve.
 //
 // The count combines weighted counts of ordered factorisations into rough

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ring the vector paths' table reads go through.
 //
 // Internal linkage (see quotient_reduction.hpp).

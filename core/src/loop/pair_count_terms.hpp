@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of a weighted pair count that need no loop, and how long the loop
 // that remains is.
 //

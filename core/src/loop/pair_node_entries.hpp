@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The first entries of a node of the tuple walk with three entries to
 // choose, each with the closed-form part of its pair count: the entries that
 // both the scalar count (factor_counts.cpp) and the vector paths' stream of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What runs the inner loop of a counting path: its kernels, from the one table
 // of the paths in path_registry.cpp (which also says how to add a path).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one table of the counting paths: for each path its name, the check of
 // whether this processor can run it, and its kernels, the machine code of the
 // inner loop. Everything that names or runs a path reads it here: the names

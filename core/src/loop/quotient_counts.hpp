@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The inner loop of the pair count, in one implementation per machine-code path.
 //
 // For the `count` consecutive rough numbers u starting at u0 (whose position in

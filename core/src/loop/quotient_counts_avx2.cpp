@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Eight quotients per step, as two vectors of four, with AVX2 and FMA.
 // Compiled for that instruction set alone and called only when the processor
 // reports it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Eight quotients per step in one AVX-512 vector. Compiled for AVX-512 F/VL/DQ
 // alone and called only when the processor reports them.
 #include "quotient_counts.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quotient_counts.hpp"
 
 namespace roughpi::detail {

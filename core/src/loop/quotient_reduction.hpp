@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The step of the vector paths: eight consecutive rough numbers, their
 // quotients in double precision, and the exact reduction of each quotient
 // modulo 30030 for the table, with the proof that it is exact.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The feeds that hand out the quotient loops to the vector paths' stream
 // (vector_stream.hpp), a stretch of groups at a time: one loop alone, or the
 // pair loops under a node of the tuple walk one after another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stream of the vector paths: their quotient loops run one after another
 // through one loop over groups of eight rough numbers, whatever feed hands
 // them out (stream_feeds.hpp), and the kernels each vector path makes of it

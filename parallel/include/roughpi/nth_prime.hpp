@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The n-th prime, p_n, in small memory: pi(x) counted exactly at an estimate
 // x of p_n (nth_prime_estimate, Riemann's R inverted), then a segmented sieve
 // of the stretch between x and p_n. The count needs no memory that grows

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The C interface of the library roughpi_parallel: pi(x) on worker threads.
  * Part of <roughpi.h>; errors are reported as in <roughpi/core.h>, through
  * roughpi_last_error().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) on every core: the pieces of the count (see pieces.hpp) shared out
 // among worker threads. In the library roughpi_parallel (CMake target
 // roughpi::parallel), so that the counting core itself has no threads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The number of primes in a range [a, b], on every core, in small memory.
 //
 // Two ways to it, and the cheaper is taken:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi: pi(x), the number of primes up to x, with almost no memory.
 //
 // The whole public interface of the library:

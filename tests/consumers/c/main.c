@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A C program that uses an installed roughpi through pkg-config, as
  * .ci/install-check.sh builds it, as C89, C99 and C11:
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The counting core alone (roughpi::core): one thread, no threads library.
 #include <roughpi/prime_count.hpp>
 #include <roughpi/version.hpp>

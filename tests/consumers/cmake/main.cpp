@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses the installed C++ interface the way a downstream program does, and
 // exits non-zero, saying why, if anything is off. Built by the CMake project
 // here, and by .ci/install-check.sh through pkg-config too:

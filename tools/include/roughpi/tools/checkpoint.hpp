@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A count that survives being stopped: each finished piece's sums go to a
 // file as the count runs (checkpoint_format.hpp says how), and a count
 // started again with the same file counts only the pieces the file does not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of a checkpoint file: what it says, and how it is read back.
 //
 //   roughpi-checkpoint 3 roughpi=0.3.0 x=1000000000000000 pieces=5519 split=<16 hex> key=<8 hex> mac=<16 hex>

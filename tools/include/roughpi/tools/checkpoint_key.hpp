@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key that a checkpoint's lines are authenticated with (see
 // checkpoint_format.hpp): the user's own, so that whoever can write a
 // checkpoint file but cannot read the key cannot make a line that checks.

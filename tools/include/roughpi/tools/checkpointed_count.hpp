@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pi(x) and the n-th prime with their count kept in a checkpoint file
 // (checkpoint.hpp): the pieces saved as they are done, and those the file
 // holds already taken from it, so that a count stopped is taken up again

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of `roughpi` (and of `roughpi-mpi`, which takes the same):
 // what it asks for, or everything that is wrong with it.
 #pragma once

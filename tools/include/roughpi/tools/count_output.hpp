@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What `roughpi` and `roughpi-mpi` write: the counts on standard output, the
 // bad arguments on standard error.
 #pragma once

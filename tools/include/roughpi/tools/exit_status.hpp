@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exit statuses of roughpi and roughpi-mpi.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The few file operations the checkpoint and the output file need, on POSIX
 // and on Windows: plain file descriptors, every failure reported (errno set),
 // nothing buffered.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file written whole or not at all: --output FILE, for jobs whose standard
 // output goes through a launcher that would lose a failed write unseen.
 //

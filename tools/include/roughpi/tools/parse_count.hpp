@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading one command-line argument of `roughpi` as the x to count up to.
 //
 // Accepted forms (no whitespace; an optional leading '+'):

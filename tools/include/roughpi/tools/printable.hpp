@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text from outside (an argument, a file name, a word of a file) made safe
 // to show on a terminal.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress of one count on standard error, "pi(10000000000000): 42.3%"
 // (or "nth(1000000000000): 42.3%" for the n-th prime). On a terminal it is
 // drawn over itself with a carriage return (which every terminal and the

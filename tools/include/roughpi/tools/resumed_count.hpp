@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A count taken up from its checkpoint file.
 #pragma once
 

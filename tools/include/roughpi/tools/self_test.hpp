@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // roughpi --test: a quick check of the build on this processor. Every
 // counting path it has counts stored values of pi(x) (powers of ten and a
 // few others) and random x, on which the paths must agree with each other;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What SIGINT (Ctrl-C) and SIGTERM do to a program that counts.
 #pragma once
 

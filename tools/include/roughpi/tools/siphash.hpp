@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SipHash-2-4: a keyed hash of 64 bits, a message authentication code for
 // short messages. Without the 128-bit key, its value for a message cannot be
 // worked out, not even from the values of other messages.
