@@ -34,8 +34,8 @@ int console_printf(const char* format, ...)
     return length;
 }
 
-void print_memory_growth(const char* unsigned_format, const char* signed_format,
-                         std::uint64_t before, std::uint64_t after)
+void print_memory_growth(const char* unsigned_format, const char* signed_format, std::uint64_t before,
+                         std::uint64_t after)
 {
     if (after >= before)
         console_printf(unsigned_format, static_cast<std::size_t>(after - before));

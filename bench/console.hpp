@@ -24,7 +24,7 @@ void console_mute(bool muted);
 // Prints one memory-growth line: unsigned_format (one %zu) with after - before
 // when the size grew or stayed, and signed_format (one %lld) with the negative
 // difference when it shrank, instead of letting the unsigned difference wrap.
-void print_memory_growth(const char* unsigned_format, const char* signed_format,
-                         std::uint64_t before, std::uint64_t after);
+void print_memory_growth(const char* unsigned_format, const char* signed_format, std::uint64_t before,
+                         std::uint64_t after);
 
 }  // namespace roughpi::bench

@@ -91,10 +91,9 @@ int main()
         "\nMemory for fixed size, input independent precomputed prime factorization wheels: %lld bytes\n",
         tables_before, tables_after);
     print_memory_growth("\nTotal memory footprint of algorithm during execution: %zu bytes\n",
-                        "\nTotal memory footprint of algorithm during execution: %lld bytes\n",
-                        before.working_set_size, after.working_set_size);
-    console_printf(
-        "(Stack memory would be included in this number on 4k byte page boundaries, so 0 means 4k "
-        "bytes was never passed)\n");
+                        "\nTotal memory footprint of algorithm during execution: %lld bytes\n", before.working_set_size,
+                        after.working_set_size);
+    console_printf("(Stack memory would be included in this number on 4k byte page boundaries, so 0 means 4k "
+                   "bytes was never passed)\n");
     return 0;
 }

@@ -42,7 +42,7 @@ constexpr const char* PROGRAM = "roughpi";
 // How one number of the command line is answered.
 struct count_setup {
     int threads = 0;
-    std::string checkpoint;  // empty: none
+    std::string checkpoint;           // empty: none
     roughpi::tools::siphash_key key;  // the checkpoint's
     progress_style progress = progress_style::none;
     bool double_check = false;
@@ -109,9 +109,10 @@ std::int64_t range(std::int64_t a, std::int64_t b, const count_setup& setup)
 int self_test(const command_line& line)
 {
     const std::uint64_t seed = line.test_seed != 0 ? line.test_seed : std::random_device{}() % 99999 + 1;
-    if (!write_stdout_or_report(PROGRAM, "roughpi --test=" + std::to_string(seed) + " (" + roughpi::version() +
-                                             ", best counting path " +
-                                             roughpi::counting_path_name(roughpi::best_counting_path()) + ")\n"))
+    if (!write_stdout_or_report(PROGRAM,
+                                "roughpi --test=" + std::to_string(seed) + " (" + roughpi::version() +
+                                    ", best counting path " +
+                                    roughpi::counting_path_name(roughpi::best_counting_path()) + ")\n"))
         return EXIT_FAILED;
     bool written = true;
     const auto start = std::chrono::steady_clock::now();
@@ -177,8 +178,9 @@ int run(int argc, char** argv)
         return EXIT_USAGE;
     }
     if (!line.checkpoint.empty() && !line.output.empty() && file_io::same_file(line.checkpoint, line.output)) {
-        report_error(PROGRAM, "--checkpoint and --output name the same file '" + printable(line.output) +
-                                  "': the counts would replace the checkpoint; give each a file of its own");
+        report_error(PROGRAM,
+                     "--checkpoint and --output name the same file '" + printable(line.output) +
+                         "': the counts would replace the checkpoint; give each a file of its own");
         return EXIT_USAGE;
     }
     if (line.self_test)

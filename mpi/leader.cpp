@@ -30,8 +30,14 @@ class leader {
 public:
     leader(std::int64_t x, const rank_setup& setup, outbox& out, std::span<const prime_count_piece> pieces,
            piece_ledger& ledger, piece_dispenser& dispenser)
-        : x_(x), setup_(setup), out_(out), pieces_(pieces), ledger_(ledger), dispenser_(dispenser),
-          holder_(pieces.size(), -1), rank_done_(static_cast<std::size_t>(setup.ranks))
+        : x_(x)
+        , setup_(setup)
+        , out_(out)
+        , pieces_(pieces)
+        , ledger_(ledger)
+        , dispenser_(dispenser)
+        , holder_(pieces.size(), -1)
+        , rank_done_(static_cast<std::size_t>(setup.ranks))
     {
     }
 
@@ -52,8 +58,7 @@ public:
             const int from = status.MPI_SOURCE;
             if (count != static_cast<int>(REQUEST_WORDS))
                 throw std::runtime_error("rank " + std::to_string(from) + " sent a request of " +
-                                         std::to_string(count) + " words instead of " +
-                                         std::to_string(REQUEST_WORDS));
+                                         std::to_string(count) + " words instead of " + std::to_string(REQUEST_WORDS));
             check(MPI_Recv(received.data(), count, MPI_UINT64_T, from, REQUEST_TAG, setup_.comm, MPI_STATUS_IGNORE),
                   "MPI_Recv");
             handle(from, received);
@@ -143,8 +148,8 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
         return pi;
     }
 
-    const std::vector<prime_count_piece> own_pieces = file == nullptr ? prime_count_piece_list(x)
-                                                                      : std::vector<prime_count_piece>{};
+    const std::vector<prime_count_piece> own_pieces =
+        file == nullptr ? prime_count_piece_list(x) : std::vector<prime_count_piece>{};
     const std::span<const prime_count_piece> pieces = file == nullptr ? std::span(own_pieces) : file->pieces();
     piece_ledger ledger(pieces);
     // What the checkpoint file holds is done; what is done from now on goes
@@ -166,8 +171,9 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
     piece_dispenser dispenser(pieces, ledger);
     leader lead(x, setup, out, pieces, ledger, dispenser);
 
-    detail::worker_pool pool(pieces, workers_for(setup, pieces.size()),
-                             [&](std::size_t& index) { return dispenser.take(index); }, best_counting_path());
+    detail::worker_pool pool(
+        pieces, workers_for(setup, pieces.size()), [&](std::size_t& index) { return dispenser.take(index); },
+        best_counting_path());
     bool workers_running = true;
     std::vector<detail::finished_piece> finished;
     try {

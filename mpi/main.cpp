@@ -43,12 +43,11 @@ constexpr const char* PROGRAM = "roughpi-mpi";
 
 constexpr const char* THREADS_DEFAULT = "each rank's share of its node's logical CPUs";
 
-constexpr const char* MPI_HELP =
-    "\n"
-    "Run it under MPI, e.g. mpirun -np 4 roughpi-mpi 1e16: each count is shared\n"
-    "out among the ranks piece by piece, and rank 0 prints the results. Each\n"
-    "rank counts on threads of its own: by default the logical CPUs of its node\n"
-    "shared out among the ranks on that node; --threads N gives every rank N.\n";
+constexpr const char* MPI_HELP = "\n"
+                                 "Run it under MPI, e.g. mpirun -np 4 roughpi-mpi 1e16: each count is shared\n"
+                                 "out among the ranks piece by piece, and rank 0 prints the results. Each\n"
+                                 "rank counts on threads of its own: by default the logical CPUs of its node\n"
+                                 "shared out among the ranks on that node; --threads N gives every rank N.\n";
 
 // Rank 0 opens what it alone writes, if asked to: the checkpoint file of the
 // one count (with its key), and the output file, which must not be the
@@ -100,12 +99,10 @@ int run(mpi_session& session, int argc, char** argv)
         line.errors.push_back("--test is roughpi's: run roughpi --test on each machine");
     if (line.help)
         return !leader || write_stdout_or_report(PROGRAM, help_text(PROGRAM, THREADS_DEFAULT, false) + MPI_HELP)
-                   ? EXIT_OK
-                   : EXIT_FAILED;
+            ? EXIT_OK
+            : EXIT_FAILED;
     if (line.version)
-        return !leader || write_stdout_or_report(PROGRAM, version_text(PROGRAM))
-                   ? EXIT_OK
-                   : EXIT_FAILED;
+        return !leader || write_stdout_or_report(PROGRAM, version_text(PROGRAM)) ? EXIT_OK : EXIT_FAILED;
     if (!line.errors.empty()) {
         if (leader)
             report_usage_errors(PROGRAM, line.errors, false);

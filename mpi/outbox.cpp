@@ -37,8 +37,7 @@ void outbox::send(const message& content, std::size_t words, int to, int tag, MP
 {
     pending& p = pending_.emplace_back();
     p.content = content;
-    check(MPI_Isend(p.content.data(), static_cast<int>(words), MPI_UINT64_T, to, tag, comm, &p.request),
-          "MPI_Isend");
+    check(MPI_Isend(p.content.data(), static_cast<int>(words), MPI_UINT64_T, to, tag, comm, &p.request), "MPI_Isend");
 }
 
 bool outbox::reap()

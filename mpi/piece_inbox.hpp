@@ -35,7 +35,10 @@ private:
 // take() returns and the pool can join it, also when an exception leaves.
 class inbox_closer {
 public:
-    explicit inbox_closer(piece_inbox& inbox) : inbox_(inbox) {}
+    explicit inbox_closer(piece_inbox& inbox)
+        : inbox_(inbox)
+    {
+    }
     inbox_closer(const inbox_closer&) = delete;
     inbox_closer& operator=(const inbox_closer&) = delete;
     ~inbox_closer() { inbox_.close(); }

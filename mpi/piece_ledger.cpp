@@ -10,7 +10,8 @@
 namespace roughpi::mpi {
 
 piece_ledger::piece_ledger(std::span<const prime_count_piece> pieces)
-    : pieces_(pieces), done_(pieces.size())
+    : pieces_(pieces)
+    , done_(pieces.size())
 {
     for (const prime_count_piece& piece : pieces_)
         total_cost_ += piece.cost();

@@ -71,8 +71,7 @@ void pair_loop_benchmark(benchmark::State& state, const std::string& name)
 #if defined(ROUGHPI_PERF_PRIMECOUNT)
 // primecount, a prime counter built on other methods, as a peer: the same x
 // on one thread, against every path.
-constexpr std::int64_t peer_xs[] = {1'000'000'000'000, 10'000'000'000'000, 100'000'000'000'000,
-                                    1'000'000'000'000'000};
+constexpr std::int64_t peer_xs[] = {1'000'000'000'000, 10'000'000'000'000, 100'000'000'000'000, 1'000'000'000'000'000};
 
 void peer_benchmark(benchmark::State& state, const std::string& name, std::int64_t x)
 {

@@ -51,7 +51,8 @@ int main(int argc, char** argv)
         if ((arg == "--threads" || arg == "--budget") && i + 1 < argc) {
             char* end = nullptr;
             const double value = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(value > 0) || (arg == "--threads" && (value > 4096 || value != static_cast<int>(value)))) {
+            if (*end != '\0' || !(value > 0) ||
+                (arg == "--threads" && (value > 4096 || value != static_cast<int>(value)))) {
                 std::fprintf(stderr, "roughpi-range-bench: %s '%s' is not a good value\n", arg.c_str(), argv[i]);
                 return 2;
             }
@@ -78,15 +79,14 @@ int main(int argc, char** argv)
             const bool time_counts = counts_estimate <= budget;
             const bool time_sieve = sieve_estimate <= budget;
             std::int64_t by_counts = -1, by_sieve = -1;
-            const double counts = time_counts
-                                      ? seconds_of(a, b, threads, roughpi::range_method::counts, by_counts)
-                                      : counts_estimate;
+            const double counts =
+                time_counts ? seconds_of(a, b, threads, roughpi::range_method::counts, by_counts) : counts_estimate;
             const double sieve =
                 time_sieve ? seconds_of(a, b, threads, roughpi::range_method::sieve, by_sieve) : sieve_estimate;
             if (time_counts && time_sieve && by_counts != by_sieve) {
                 std::fprintf(stderr, "roughpi-range-bench: [%lld, %lld]: the counts give %lld, the sieve %lld\n",
-                             static_cast<long long>(a), static_cast<long long>(b),
-                             static_cast<long long>(by_counts), static_cast<long long>(by_sieve));
+                             static_cast<long long>(a), static_cast<long long>(b), static_cast<long long>(by_counts),
+                             static_cast<long long>(by_sieve));
                 agree = false;
             }
             const std::int64_t primes = by_sieve >= 0 ? by_sieve : by_counts;

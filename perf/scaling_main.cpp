@@ -40,8 +40,8 @@ struct schedule {
 // the pieces are handed out in, and each of `workers` takes the next one as
 // soon as it is free. The progress shown is the estimated cost done over the
 // total, against the elapsed share of the makespan.
-schedule play(const std::vector<std::size_t>& order, const std::vector<double>& time,
-              const std::vector<double>& cost, int workers)
+schedule play(const std::vector<std::size_t>& order, const std::vector<double>& time, const std::vector<double>& cost,
+              int workers)
 {
     std::priority_queue<double, std::vector<double>, std::greater<>> free_at;
     for (int w = 0; w < workers; ++w)
@@ -115,8 +115,9 @@ void report(std::int64_t x)
                 return r;
         return ratio.back().first;
     };
-    std::printf("measured / estimated work, over the time: 5 %% %.2f, 25 %% %.2f, median %.2f, 75 %% %.2f, 95 %% %.2f\n",
-                quantile(0.05), quantile(0.25), quantile(0.5), quantile(0.75), quantile(0.95));
+    std::printf(
+        "measured / estimated work, over the time: 5 %% %.2f, 25 %% %.2f, median %.2f, 75 %% %.2f, 95 %% %.2f\n",
+        quantile(0.05), quantile(0.25), quantile(0.5), quantile(0.75), quantile(0.95));
 
     // The scheduler on those times.
     std::vector<std::size_t> order(pieces.size());
@@ -126,8 +127,8 @@ void report(std::int64_t x)
     std::printf("\n%8s %14s %11s %16s\n", "workers", "makespan (s)", "efficiency", "progress gap");
     for (int workers = 1; workers <= 1024; workers *= 2) {
         const schedule s = play(order, time, cost, workers);
-        std::printf("%8d %14.4f %10.1f%% %15.1f%%\n", workers, s.makespan,
-                    100.0 * total_time / (workers * s.makespan), 100.0 * s.worst_progress_gap);
+        std::printf("%8d %14.4f %10.1f%% %15.1f%%\n", workers, s.makespan, 100.0 * total_time / (workers * s.makespan),
+                    100.0 * s.worst_progress_gap);
     }
 
     // The real thing, one thread and every thread, one after the other.

@@ -81,21 +81,23 @@ std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress, b
     // Below this a count takes milliseconds: no threads, and nothing to stop.
     if (x < roughpi::PARALLEL_FROM && progress.is_none() && !double_check)
         return roughpi::prime_count(x);
-    return run_stoppable([x](const roughpi::parallel_options& options) { return roughpi::prime_count_parallel(x, options); },
-                         threads, progress, double_check);
+    return run_stoppable(
+        [x](const roughpi::parallel_options& options) { return roughpi::prime_count_parallel(x, options); }, threads,
+        progress, double_check);
 }
 
 std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress, bool double_check)
 {
-    return run_stoppable([n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); },
-                         threads, progress, double_check);
+    return run_stoppable(
+        [n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); }, threads,
+        progress, double_check);
 }
 
 std::int64_t prime_pi_range(std::int64_t a, std::int64_t b, int threads, const py::object& progress, bool double_check)
 {
     return run_stoppable(
-        [a, b](const roughpi::parallel_options& options) { return roughpi::prime_count_range(a, b, options); },
-        threads, progress, double_check);
+        [a, b](const roughpi::parallel_options& options) { return roughpi::prime_count_range(a, b, options); }, threads,
+        progress, double_check);
 }
 
 // A number as the roughpi program reads it (1e10, 2^32+1, ...), for
@@ -105,8 +107,7 @@ std::int64_t parse_number(const std::string& text)
 {
     const roughpi::tools::parsed_count parsed = roughpi::tools::parse_count(text);
     if (parsed.status != roughpi::tools::parse_status::ok)
-        throw py::value_error(
-            roughpi::tools::parse_error_message(roughpi::tools::printable(text), parsed.status));
+        throw py::value_error(roughpi::tools::parse_error_message(roughpi::tools::printable(text), parsed.status));
     return parsed.value;
 }
 
@@ -123,15 +124,33 @@ py::dict parse_command_line(const std::vector<std::string>& args)
     using roughpi::tools::count_kind;
     const char* kind = "pi";
     switch (line.kind) {
-    case count_kind::pi: kind = "pi"; break;
-    case count_kind::nth: kind = "nth"; break;
-    case count_kind::li: kind = "li"; break;
-    case count_kind::li_inverse: kind = "li_inverse"; break;
-    case count_kind::offset_li: kind = "offset_li"; break;
-    case count_kind::offset_li_inverse: kind = "offset_li_inverse"; break;
-    case count_kind::riemann_r: kind = "riemann_r"; break;
-    case count_kind::riemann_r_inverse: kind = "riemann_r_inverse"; break;
-    case count_kind::range: kind = "range"; break;
+    case count_kind::pi:
+        kind = "pi";
+        break;
+    case count_kind::nth:
+        kind = "nth";
+        break;
+    case count_kind::li:
+        kind = "li";
+        break;
+    case count_kind::li_inverse:
+        kind = "li_inverse";
+        break;
+    case count_kind::offset_li:
+        kind = "offset_li";
+        break;
+    case count_kind::offset_li_inverse:
+        kind = "offset_li_inverse";
+        break;
+    case count_kind::riemann_r:
+        kind = "riemann_r";
+        break;
+    case count_kind::riemann_r_inverse:
+        kind = "riemann_r_inverse";
+        break;
+    case count_kind::range:
+        kind = "range";
+        break;
     }
     py::dict parsed;
     parsed["kind"] = kind;
@@ -142,8 +161,8 @@ py::dict parse_command_line(const std::vector<std::string>& args)
     parsed["time"] = line.time;
     parsed["double_check"] = line.double_check;
     parsed["threads"] = line.threads;
-    parsed["status"] = line.status == roughpi::tools::status_choice::always  ? "always"
-                       : line.status == roughpi::tools::status_choice::never ? "never"
+    parsed["status"] = line.status == roughpi::tools::status_choice::always ? "always"
+        : line.status == roughpi::tools::status_choice::never               ? "never"
                                                                             : "on_terminal";
     parsed["checkpoint"] = !line.checkpoint.empty();
     parsed["checkpoint_key"] = !line.checkpoint_key.empty();
@@ -170,8 +189,9 @@ PYBIND11_MODULE(_roughpi, m)
     });
     m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
     // One thread, no progress: the quick call for 2 <= x < PARALLEL_FROM.
-    m.def("prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
-          py::call_guard<py::gil_scoped_release>());
+    m.def(
+        "prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
+        py::call_guard<py::gil_scoped_release>());
     m.def("nth_prime", &nth_prime, py::arg("n"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
     m.def("prime_pi_range", &prime_pi_range, py::arg("a"), py::arg("b"), py::arg("threads"), py::arg("progress"),
           py::arg("double_check"));

@@ -13,9 +13,9 @@
 
 #if defined(ROUGHPI_ASSERTIONS) && ROUGHPI_ASSERTIONS
 
-#include <roughpi/error.hpp>
+#  include <roughpi/error.hpp>
 
-#include <cstdio>
+#  include <cstdio>
 
 namespace roughpi::detail {
 
@@ -31,16 +31,16 @@ namespace roughpi::detail {
 
 }  // namespace roughpi::detail
 
-#define ROUGHPI_ASSERT(condition, what)                                           \
-    do {                                                                          \
-        if (!(condition)) [[unlikely]]                                            \
-            ::roughpi::detail::assertion_failed((what), __FILE__, __LINE__);       \
+#  define ROUGHPI_ASSERT(condition, what)                                                                              \
+    do {                                                                                                               \
+      if (!(condition)) [[unlikely]]                                                                                   \
+        ::roughpi::detail::assertion_failed((what), __FILE__, __LINE__);                                               \
     } while (false)
 
 #else
 
 // Not evaluated, but still compiled: an assertion that stops compiling is
 // noticed in every build, not only in the checked one.
-#define ROUGHPI_ASSERT(condition, what) static_cast<void>(sizeof(static_cast<bool>(condition)))
+#  define ROUGHPI_ASSERT(condition, what) static_cast<void>(sizeof(static_cast<bool>(condition)))
 
 #endif

@@ -19,7 +19,6 @@ extern "C" {
 // "" (or a null pointer) clears it, anything else is prefixed "roughpi: "
 // unless it starts so already. Text beyond the buffer is cut off.
 ROUGHPI_API void roughpi_internal_set_last_error(const char* message) noexcept;
-
 }
 
 namespace roughpi::detail {

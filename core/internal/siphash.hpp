@@ -24,10 +24,10 @@ struct siphash_key {
 class siphash {
 public:
     explicit siphash(const siphash_key& key) noexcept
-        : v0_(key.k0 ^ 0x736f6d6570736575ull),
-          v1_(key.k1 ^ 0x646f72616e646f6dull),
-          v2_(key.k0 ^ 0x6c7967656e657261ull),
-          v3_(key.k1 ^ 0x7465646279746573ull)
+        : v0_(key.k0 ^ 0x736f6d6570736575ull)
+        , v1_(key.k1 ^ 0x646f72616e646f6dull)
+        , v2_(key.k0 ^ 0x6c7967656e657261ull)
+        , v3_(key.k1 ^ 0x7465646279746573ull)
     {
     }
 

@@ -54,10 +54,10 @@ constexpr T zeta(int s)
         n_to_minus_s /= N;
     sum += n_to_minus_s * N / (s - 1) + n_to_minus_s / 2;
     // B_2j / (2j)! * s (s+1) ... (s+2j-2) * N^(-s-2j+1)
-    constexpr T bernoulli_over_factorial[] = {T(1) / 12,          T(-1) / 720,         T(1) / 30240,
-                                              T(-1) / 1209600,    T(1) / 47900160,     T(-691) / T(1307674368000)};
-    T rising = s;                   // s (s+1) ... (s+2j-2)
-    T power = n_to_minus_s / N;     // N^(-s-2j+1)
+    constexpr T bernoulli_over_factorial[] = {T(1) / 12,       T(-1) / 720,     T(1) / 30240,
+                                              T(-1) / 1209600, T(1) / 47900160, T(-691) / T(1307674368000)};
+    T rising = s;                // s (s+1) ... (s+2j-2)
+    T power = n_to_minus_s / N;  // N^(-s-2j+1)
     for (int j = 1; j <= 6; ++j) {
         sum += bernoulli_over_factorial[j - 1] * rising * power;
         rising *= T(s + 2 * j - 1) * T(s + 2 * j);
@@ -105,8 +105,8 @@ template <typename T>
 T li_of(T log_x, T log_log_x, T root_x)
 {
     T sum = 0;
-    T inner = 0;      // sum_{k <= (n-1)/2} 1/(2k+1)
-    T factor = -2;    // (-1)^(n-1) (ln x)^n / (n! 2^(n-1)), from n = 0 on
+    T inner = 0;    // sum_{k <= (n-1)/2} 1/(2k+1)
+    T factor = -2;  // (-1)^(n-1) (ln x)^n / (n! 2^(n-1)), from n = 0 on
     for (int n = 1; n < 1000; ++n) {
         factor *= -log_x / (2 * n);
         if (n % 2 == 1)

@@ -8,7 +8,10 @@ namespace roughpi {
 input_error::~input_error() = default;
 internal_error::~internal_error() = default;
 
-cancelled::cancelled() : std::runtime_error("roughpi: the count was cancelled") {}
+cancelled::cancelled()
+    : std::runtime_error("roughpi: the count was cancelled")
+{
+}
 cancelled::~cancelled() = default;
 
 }  // namespace roughpi

@@ -234,8 +234,8 @@ struct constants {
             ball<W> a = ball<W>::exact(su) / (2 * N);
             for (int j = 1; j <= BERNOULLI_TERMS; ++j) {
                 const fraction& b = BERNOULLI[j - 1];
-                const ball<W> term = a * static_cast<std::uint32_t>(b.numerator < 0 ? -b.numerator : b.numerator) /
-                                     b.denominator;
+                const ball<W> term =
+                    a * static_cast<std::uint32_t>(b.numerator < 0 ? -b.numerator : b.numerator) / b.denominator;
                 bracket = b.numerator < 0 ? bracket - term : bracket + term;
                 const auto i = static_cast<std::uint32_t>(2 * j);
                 a = a * ((su + i - 1) * (su + i)) / N / N / ((i + 1) * (i + 2));
@@ -337,8 +337,7 @@ std::int64_t exact_floor(function f, std::int64_t x)
         return *v;
     if (const auto v = decided_floor(evaluate<10>(f, x)))
         return *v;
-    detail::fail_internally("%s(%lld) lies too near an integer to round down", name_of(f),
-                            static_cast<long long>(x));
+    detail::fail_internally("%s(%lld) lies too near an integer to round down", name_of(f), static_cast<long long>(x));
 }
 
 void check_argument(const char* what, std::int64_t x)
@@ -415,8 +414,9 @@ std::int64_t inverse(const char* what, function f, std::int64_t y)
         if (std::fabs(step) < 1)
             break;
         // In integers: near 2^63 doubles are 1024 apart.
-        const std::int64_t jump =
-            std::fabs(step) < 0x1p62 ? std::llround(step) : step > 0 ? MAX_SUPPORTED_X : -MAX_SUPPORTED_X;
+        const std::int64_t jump = std::fabs(step) < 0x1p62 ? std::llround(step)
+            : step > 0                                     ? MAX_SUPPORTED_X
+                                                           : -MAX_SUPPORTED_X;
         k = jump > MAX_SUPPORTED_X - k ? MAX_SUPPORTED_X : jump < 2 - k ? 2 : k + jump;
     }
     auto floor_at = [&](std::int64_t n) {

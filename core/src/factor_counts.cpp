@@ -27,8 +27,8 @@ constexpr std::int64_t LOOP_STRETCH = std::int64_t{WHEEL_RESIDUES} * 256;
 // A node's stream of pair loops goes in stretches of about this many quotients.
 constexpr double STREAM_STRETCH = 16.0 * 1024 * 1024;
 
-std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64_t n, std::int64_t u0,
-                                 std::int32_t q0, std::int64_t count, detail::stop_poll stop)
+std::int64_t sum_quotient_counts(const detail::path_kernels& kernels, std::int64_t n, std::int64_t u0, std::int32_t q0,
+                                 std::int64_t count, detail::stop_poll stop)
 {
     // The loop starts at a rough u0 whose place in the gap cycle is q0 (every
     // kernel steps u by the gaps from there), and runs over u <= sqrt(n) at most.
@@ -54,15 +54,15 @@ namespace detail {
 wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
                                  const path_kernels& kernels, stop_poll stop)
 {
-    const pair_count_terms t = pair_terms(floor_sqrt(n), exact_quotient(n, b), coprime_count_through_rough(b) - 1, w, r);
+    const pair_count_terms t =
+        pair_terms(floor_sqrt(n), exact_quotient(n, b), coprime_count_through_rough(b) - 1, w, r);
     if (t.loop_count <= 0)
         return t.base;
     // The loop starts at the rough number after b. The pairs it counts are
     // below 2^63 (see pair_count_terms.hpp), w times them need not be.
     const std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
     const std::int64_t loop_pairs =
-        sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count, stop) -
-        t.loop_offset;
+        sum_quotient_counts(kernels, n, b + wheel_gaps[p], next_wheel_position(p), t.loop_count, stop) - t.loop_offset;
     return t.base + wide_product(w, loop_pairs);
 }
 
@@ -73,8 +73,8 @@ namespace {
 // The pair loop of u runs over the rough v in (u, sqrt(n/u)], about
 // ROUGH_DENSITY (sqrt(n/u) - u) of them and fewer for every later u, so a
 // stretch of STREAM_STRETCH / (that length) entries stays within it.
-wide_int stream_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
-                          std::int64_t last, const path_kernels& kernels, stop_poll stop)
+wide_int stream_pair_node(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last,
+                          const path_kernels& kernels, stop_poll stop)
 {
     wide_int total = 0;
     for (;;) {
@@ -145,8 +145,8 @@ wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, 
     return total;
 }
 
-wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                  std::int32_t k, const path_kernels& kernels, stop_poll stop)
+wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k,
+                                  const path_kernels& kernels, stop_poll stop)
 {
     if (k == 2)
         return count_factor_pairs_wide(n, b, w, r, kernels, stop);
@@ -167,8 +167,8 @@ std::int64_t next_rough(std::int64_t v)
     return v;
 }
 
-wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
-                          const path_kernels& kernels, stop_poll stop)
+wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last, const path_kernels& kernels,
+                          stop_poll stop)
 {
     const auto [n, b, w, r, k] = node;
     ROUGHPI_ASSERT(k >= 1 && r >= 1 && w > 0 && b >= FIRST_ROUGH, "a node of the tuple walk out of its bounds");

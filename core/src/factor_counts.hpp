@@ -68,16 +68,15 @@ wide_int count_factor_pairs_wide(std::int64_t n, std::int64_t b, std::int64_t w,
 
 // count_factor_tuples, summed in 128 bits: a weighted count of triples or
 // quadruples passes 2^63 from about x = 10^18 on.
-wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                  std::int32_t k, const path_kernels& kernels, stop_poll stop = {});
+wide_int count_factor_tuples_wide(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k,
+                                  const path_kernels& kernels, stop_poll stop = {});
 
 // The part of a k-tuple count whose first entry is a new value u (a run of
 // length 1, so the weight is w): the sum of count_factor_tuples(n/u, u, w, 2, k-1)
 // over the rough u with first <= u <= last and u^k <= n. `first` must be rough
 // and `position` its place in the gap cycle.
 wide_int sum_over_first_entries(std::int64_t n, std::int64_t w, std::int32_t k, std::int64_t first,
-                                std::int32_t position, std::int64_t last, const path_kernels& kernels,
-                                stop_poll stop);
+                                std::int32_t position, std::int64_t last, const path_kernels& kernels, stop_poll stop);
 
 // A node of the walk: the non-decreasing k-tuples of rough numbers, each at
 // least b, with product at most n, weighted as in count_factor_tuples (for
@@ -94,8 +93,8 @@ struct walk_node {
 // The part of a node's count whose first entry v lies in [first, last]:
 // v = b goes on with the run of b's, and every rough v > b opens a new run. The
 // whole count is the range [b, n]. Requires n >= b^k and the wheel tables.
-wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last,
-                          const path_kernels& kernels, stop_poll stop);
+wide_int count_node_range(const walk_node& node, std::int64_t first, std::int64_t last, const path_kernels& kernels,
+                          stop_poll stop);
 
 // The smallest rough number >= v, for v >= 17.
 std::int64_t next_rough(std::int64_t v);

@@ -74,10 +74,7 @@ struct fixed {
         return true;
     }
     // floor(v), which in two's complement is the integer part's words.
-    std::int64_t floor() const
-    {
-        return static_cast<std::int64_t>((std::uint64_t{word[W - 1]} << 32) | word[W - 2]);
-    }
+    std::int64_t floor() const { return static_cast<std::int64_t>((std::uint64_t{word[W - 1]} << 32) | word[W - 2]); }
     // The first 64 bits of v - floor(v): it lies in [f, f + 1) 2^-64.
     std::uint64_t fraction_bits() const { return (std::uint64_t{word[W - 3]} << 32) | word[W - 4]; }
 
@@ -208,8 +205,7 @@ fixed<W> operator/(const fixed<W>& a, const fixed<W>& b)
         if (at_least) {
             std::int64_t borrow = 0;
             for (int i = 0; i <= W; ++i) {
-                const std::int64_t t =
-                    std::int64_t{remainder[i]} - (i < W ? std::int64_t{y.word[i]} : 0) - borrow;
+                const std::int64_t t = std::int64_t{remainder[i]} - (i < W ? std::int64_t{y.word[i]} : 0) - borrow;
                 remainder[i] = static_cast<std::uint32_t>(t);
                 borrow = t < 0 ? 1 : 0;
             }
@@ -251,8 +247,9 @@ struct ball {
     friend ball operator-(const ball& a, const ball& b) { return {a.value - b.value, up(a.radius + b.radius)}; }
     friend ball operator*(const ball& a, const ball& b)
     {
-        return {a.value * b.value, up(a.value.magnitude_above() * b.radius + b.value.magnitude_above() * a.radius +
-                                      a.radius * b.radius + ULP)};
+        return {a.value * b.value,
+                up(a.value.magnitude_above() * b.radius + b.value.magnitude_above() * a.radius + a.radius * b.radius +
+                   ULP)};
     }
     friend ball operator*(const ball& a, std::uint32_t n) { return {a.value * n, up(a.radius * n)}; }
     // By n = n1 2^32 + n0 < 2^64, as (a n1) 2^16 2^16 + a n0.

@@ -28,9 +28,8 @@ void pieces_impl::check_piece_sums(const prime_count_piece& piece, const prime_c
     check(piece);
     bool only_this_piece = sums.pieces_ == 1;
     for (std::size_t i = 0; i < prime_count_sums::HELD_WORDS; ++i)
-        only_this_piece &= sums.held_[i] == (i == static_cast<std::size_t>(piece.index_ / 64)
-                                                 ? std::uint64_t{1} << (piece.index_ % 64)
-                                                 : 0);
+        only_this_piece &= sums.held_[i] ==
+            (i == static_cast<std::size_t>(piece.index_ / 64) ? std::uint64_t{1} << (piece.index_ % 64) : 0);
     if (!only_this_piece || sums.x_ != piece.x_ || sums.split_ != piece.split_ || sums.fingerprints_ != piece.check_)
         refuse("these sums are not those of the one piece they are given for (piece %d of the count of %lld)",
                piece.index_, static_cast<long long>(piece.x_));

@@ -113,10 +113,9 @@ void pieces_impl::seal(prime_count_piece& p, std::int32_t split_size)
 void pieces_impl::check(const prime_count_piece& p)
 {
     const bool place_ok = p.reserved_ == 0 && p.of_ >= 1 && p.of_ <= MAX_PIECES && p.index_ >= 0 && p.index_ < p.of_ &&
-                          (p.split_ == static_cast<std::int32_t>(split_kind::usual) ||
-                           p.split_ == static_cast<std::int32_t>(split_kind::other));
-    const bool fields_ok =
-        place_ok &&
+        (p.split_ == static_cast<std::int32_t>(split_kind::usual) ||
+         p.split_ == static_cast<std::int32_t>(split_kind::other));
+    const bool fields_ok = place_ok &&
         ((p.x_ < FIRST_ROUGH && p.k_ == 0 && p.of_ == 1) ||
          (p.x_ >= FIRST_ROUGH && p.k_ >= 1 && p.k_ < TERM_SUMS && p.term_ >= p.k_ && p.term_ < TERM_SUMS &&
           (p.sign_ == 1 || p.sign_ == -1) && p.b_ >= FIRST_ROUGH && p.n_ <= p.x_ && p.w_ >= 1 && p.r_ >= 1 &&
@@ -138,7 +137,7 @@ wide_int pieces_impl::value(const prime_count_piece& p, const path_kernels& kern
 }
 
 void pieces_impl::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
-                       stop_poll stop)
+                      stop_poll stop)
 {
     check(piece);
     if (sums.pieces_ > 0 && (sums.x_ != piece.x_ || sums.split_ != piece.split_))
@@ -169,7 +168,12 @@ pieces_impl::split_identity pieces_impl::identity_of_split(std::int64_t x, split
         std::int64_t x;
         split_kind kind;
         split_identity& id;
-        fingerprints(std::int64_t x_, split_kind kind_, split_identity& id_) : x(x_), kind(kind_), id(id_) {}
+        fingerprints(std::int64_t x_, split_kind kind_, split_identity& id_)
+            : x(x_)
+            , kind(kind_)
+            , id(id_)
+        {
+        }
         void take(const split_piece& piece) override
         {
             id.fingerprints += make(x, kind, static_cast<std::int32_t>(id.pieces), piece).check_;
@@ -195,7 +199,12 @@ std::size_t pieces_impl::pieces_of(std::int64_t x, split_kind kind, std::span<pr
         split_kind kind;
         std::span<prime_count_piece> out;
         std::size_t next = 0;
-        into_span(std::int64_t x_, split_kind kind_, std::span<prime_count_piece> out_) : x(x_), kind(kind_), out(out_) {}
+        into_span(std::int64_t x_, split_kind kind_, std::span<prime_count_piece> out_)
+            : x(x_)
+            , kind(kind_)
+            , out(out_)
+        {
+        }
         void take(const split_piece& piece) override
         {
             if (next < out.size())

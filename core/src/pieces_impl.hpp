@@ -85,7 +85,10 @@ struct pieces_impl {
     {
         return (s.held_[index / 64] >> (index % 64) & 1) != 0;
     }
-    static void hold(prime_count_sums& s, std::int32_t index) { s.held_[index / 64] |= std::uint64_t{1} << (index % 64); }
+    static void hold(prime_count_sums& s, std::int32_t index)
+    {
+        s.held_[index / 64] |= std::uint64_t{1} << (index % 64);
+    }
 
     // prime_count_from_sums, against the split's identity.
     static std::int64_t finish(const prime_count_sums& sums, const split_identity& whole);

@@ -57,15 +57,9 @@ std::int64_t count_with(std::int64_t x, const path_kernels& kernels)
 
 }  // namespace detail
 
-std::int64_t prime_count(std::int64_t x, counting_path path)
-{
-    return detail::count_with(x, detail::kernels_of(path));
-}
+std::int64_t prime_count(std::int64_t x, counting_path path) { return detail::count_with(x, detail::kernels_of(path)); }
 
-std::int64_t prime_count(std::int64_t x)
-{
-    return detail::count_with(x, detail::best_kernels());
-}
+std::int64_t prime_count(std::int64_t x) { return detail::count_with(x, detail::best_kernels()); }
 
 prime_count_interval prime_count_bounds(std::int64_t x) noexcept
 {

@@ -53,7 +53,10 @@ std::int64_t floor_root(std::int64_t n, int k)
 
 // 2^e, and the e with 2^e <= z < 2^(e+1), for normal doubles, read off the bits.
 static double power_of_two(int e) { return std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52); }
-static int binary_exponent(double z) { return static_cast<int>((std::bit_cast<std::uint64_t>(z) >> 52) & 0x7ff) - 1023; }
+static int binary_exponent(double z)
+{
+    return static_cast<int>((std::bit_cast<std::uint64_t>(z) >> 52) & 0x7ff) - 1023;
+}
 
 double real_cbrt(double z)
 {

@@ -18,10 +18,7 @@ namespace roughpi::detail {
 // One quotient at dividend m: the vector paths take m <= 2^51; above that the
 // quotients are taken one at a time, in double precision up to 2^53 and by
 // 64-bit integer division beyond.
-double quotient_cost(std::int64_t m)
-{
-    return m <= MAX_VECTOR_N ? 1.0 : m <= MAX_EXACT_DOUBLE_N ? 6.0 : 12.0;
-}
+double quotient_cost(std::int64_t m) { return m <= MAX_VECTOR_N ? 1.0 : m <= MAX_EXACT_DOUBLE_N ? 6.0 : 12.0; }
 
 // The rough numbers in [lo, hi] (lo >= 17), as a double.
 double rough_in(std::int64_t lo, std::int64_t hi)
@@ -116,11 +113,11 @@ double quad_cost(const walk_node& node)
     const double root2 = std::sqrt(nd);
     const double root3 = real_cbrt(nd);
     const double c0 = STEP_COST + CALL_COST - 2.0 * R * R * root2;  // u^0
-    const double c_inverse = R * root2;                            // u^-1
+    const double c_inverse = R * root2;                             // u^-1
     const double c_linear = -R * (1.0 + LOOP_COST);                 // u^1
-    const double c_third = R * LOOP_COST * root3;                  // u^(-1/3)
-    const double c_two_thirds = 1.5 * R * R * root3 * root3;       // u^(-2/3)
-    const double c_square = R * R / 2.0;                           // u^2
+    const double c_third = R * LOOP_COST * root3;                   // u^(-1/3)
+    const double c_two_thirds = 1.5 * R * R * root3 * root3;        // u^(-2/3)
+    const double c_square = R * R / 2.0;                            // u^2
 
     const double a = static_cast<double>(next_rough(b + 1));
     const double e = std::sqrt(root2);
@@ -129,8 +126,8 @@ double quad_cost(const walk_node& node)
         const double a3 = real_cbrt(a);
         const double e3 = std::sqrt(std::sqrt(root3));  // n^(1/12)
         const double integral = c0 * (e - a) + c_inverse * real_log(e / a) + c_linear * (e * e - a * a) / 2.0 +
-                                c_third * 1.5 * (e3 * e3 - a3 * a3) + c_two_thirds * 3.0 * (e3 - a3) +
-                                c_square * (e * e * e - a * a * a) / 3.0;
+            c_third * 1.5 * (e3 * e3 - a3 * a3) + c_two_thirds * 3.0 * (e3 - a3) +
+            c_square * (e * e * e - a * a * a) / 3.0;
         mean = integral / (e - a);
     } else {
         const double a3 = real_cbrt(a);

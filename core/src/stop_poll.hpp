@@ -17,7 +17,10 @@ public:
     // Never stops: a count that nobody can stop.
     constexpr stop_poll() noexcept = default;
     // Stops when `token` has a stop request. The token must outlive the poll.
-    explicit stop_poll(const std::stop_token& token) noexcept : token_(token.stop_possible() ? &token : nullptr) {}
+    explicit stop_poll(const std::stop_token& token) noexcept
+        : token_(token.stop_possible() ? &token : nullptr)
+    {
+    }
 
     // Throws cancelled when a stop has been requested.
     void check() const

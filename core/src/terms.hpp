@@ -17,8 +17,8 @@
 namespace roughpi::detail {
 
 // mu(0) is a placeholder; mu(n) for n = 1 ... 28.
-inline constexpr std::int32_t MOBIUS_TABLE[29] = {0, 1, -1, -1, 0, -1, 1, -1, 0, 0, 1, -1, 0, -1, 1,
-                                                  1, 0, -1, 0, -1, 0, 1, 1, -1, 0, 0, 1, 0, 0};
+inline constexpr std::int32_t MOBIUS_TABLE[29] = {0, 1, -1, -1, 0,  -1, 1, -1, 0,  0, 1, -1, 0, -1, 1,
+                                                  1, 0, -1, 0,  -1, 0,  1, 1,  -1, 0, 0, 1,  0, 0};
 
 // pi(0) ... pi(16).
 inline constexpr std::int32_t SMALL_PRIME_COUNT_TABLE[17] = {0, 0, 1, 2, 2, 3, 3, 4, 4, 4, 4, 5, 5, 6, 6, 6, 6};

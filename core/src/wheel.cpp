@@ -60,8 +60,7 @@ void build_wheel_tables()
         return;
     }
     // Another thread is filling them, which takes a fraction of a millisecond.
-    while (!wheel_tables_ready.load(std::memory_order_acquire)) {
-    }
+    while (!wheel_tables_ready.load(std::memory_order_acquire)) { }
 }
 
 }  // namespace roughpi

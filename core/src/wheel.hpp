@@ -26,9 +26,9 @@
 
 namespace roughpi {
 
-inline constexpr std::int64_t WHEEL_MODULUS = 30030;   // 2*3*5*7*11*13
-inline constexpr std::int32_t WHEEL_RESIDUES = 5760;   // phi(30030)
-inline constexpr std::int64_t FIRST_ROUGH = 17;        // smallest rough number
+inline constexpr std::int64_t WHEEL_MODULUS = 30030;  // 2*3*5*7*11*13
+inline constexpr std::int32_t WHEEL_RESIDUES = 5760;  // phi(30030)
+inline constexpr std::int64_t FIRST_ROUGH = 17;       // smallest rough number
 // The share of the integers coprime to 30030: the rough numbers in a long
 // stretch above 17 are about this share of its length.
 inline constexpr double ROUGH_DENSITY = static_cast<double>(WHEEL_RESIDUES) / WHEEL_MODULUS;

@@ -19,7 +19,8 @@ struct portable_wide_int {
 
     constexpr portable_wide_int() = default;
     constexpr portable_wide_int(std::int64_t v)  // NOLINT: implicit, like the built-in type
-        : lo(static_cast<std::uint64_t>(v)), hi(v < 0 ? -1 : 0)
+        : lo(static_cast<std::uint64_t>(v))
+        , hi(v < 0 ? -1 : 0)
     {
     }
 

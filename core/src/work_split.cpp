@@ -45,7 +45,10 @@ void for_each_child(const walk_node& node, Visit&& visit)
 // allows; the rest stay whole, as part of a range of their parent.
 class splitter {
 public:
-    splitter(double limit, split_sink* sink, stop_poll stop) : limit_(limit), sink_(sink), stop_(stop)
+    splitter(double limit, split_sink* sink, stop_poll stop)
+        : limit_(limit)
+        , sink_(sink)
+        , stop_(stop)
     {
     }
 
@@ -119,7 +122,11 @@ private:
     // limit.
     class ranges {
     public:
-        ranges(splitter& s, const walk_node& node) : s_(s), node_(node) {}
+        ranges(splitter& s, const walk_node& node)
+            : s_(s)
+            , node_(node)
+        {
+        }
 
         // Adds child v of estimated work c; true when that closed a piece.
         bool add(std::int64_t v, double c)

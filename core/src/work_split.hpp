@@ -51,11 +51,10 @@ protected:
     ~split_sink() = default;
 };
 
-// Splits the count of x (x >= 17): calls sink.take(piece) for each piece, in a fixed order that depends on x and the kind of
-// split alone, and returns the number of pieces (at most MAX_PIECES:
-// internal_error past it). Only exact integer roots and the basic operations
-// of double precision go into the decisions, so the split is the same on
-// every machine. Requires the wheel tables. Asks `stop` at every node it walks.
+// Splits the count of x (x >= 17): calls sink.take(piece) for each piece, in a fixed order that depends on x and the
+// kind of split alone, and returns the number of pieces (at most MAX_PIECES: internal_error past it). Only exact
+// integer roots and the basic operations of double precision go into the decisions, so the split is the same on every
+// machine. Requires the wheel tables. Asks `stop` at every node it walks.
 //
 // The other split aims at pieces OTHER_SPLIT_SCALE times as large: every cut
 // that is not at the end of a node or a term falls elsewhere.

@@ -35,8 +35,8 @@ std::int64_t checked(std::int64_t n, std::int64_t p)
 {
     const bool within = detail::within_nth_prime_bounds(n, p);
     if (!within || !detail::is_prime(static_cast<std::uint64_t>(p)))
-        detail::fail_internally("the " + std::to_string(n) + "-th prime came out as " +
-                                std::to_string(p) + ", which is " + (within ? "not prime" : "outside the proven bounds") +
+        detail::fail_internally("the " + std::to_string(n) + "-th prime came out as " + std::to_string(p) +
+                                ", which is " + (within ? "not prime" : "outside the proven bounds") +
                                 "; no result is given");
     return p;
 }
@@ -70,19 +70,19 @@ std::int64_t nth_prime_from_count(std::int64_t n, std::int64_t x, std::int64_t p
     // the bounds on p_n may not catch: the caller vouches for it.)
     const prime_count_interval bounds = prime_count_bounds(x);
     if (pi_x < bounds.lower || pi_x > bounds.upper)
-        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) +
-               " cannot be: pi(" + std::to_string(x) + ") is proven to lie in [" + std::to_string(bounds.lower) +
-               ", " + std::to_string(bounds.upper) + "]");
+        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) + " cannot be: pi(" +
+               std::to_string(x) + ") is proven to lie in [" + std::to_string(bounds.lower) + ", " +
+               std::to_string(bounds.upper) + "]");
     if (x < PARALLEL_FROM && pi_x != prime_count(x))
-        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) +
-               " is not so: pi(" + std::to_string(x) + ") = " + std::to_string(prime_count(x)));
+        refuse("nth_prime_from_count: pi(" + std::to_string(x) + ") = " + std::to_string(pi_x) + " is not so: pi(" +
+               std::to_string(x) + ") = " + std::to_string(prime_count(x)));
     return from_count(n, x, pi_x, options, 0.0);
 }
 
 std::int64_t nth_prime_parallel(std::int64_t n, const parallel_options& options)
 {
     const std::int64_t x = nth_prime_estimate(n);  // refuses n out of range
-    detail::resolve_threads(options.threads);       // and a thread count out of range, before anything starts
+    detail::resolve_threads(options.threads);      // and a thread count out of range, before anything starts
     if (options.stop.stop_requested())
         throw cancelled();
     if (x < SIEVE_ALONE_BELOW)

@@ -20,7 +20,7 @@ bool within_nth_prime_bounds(std::int64_t n, std::int64_t p)
     const long double log_n = std::log(nl);
     const long double log_log_n = std::log(log_n);
     return static_cast<long double>(p) >= nl * (log_n + log_log_n - 1) * (1 - 1e-9L) - 1 &&
-           static_cast<long double>(p) <= nl * (log_n + log_log_n) * (1 + 1e-9L) + 1;
+        static_cast<long double>(p) <= nl * (log_n + log_log_n) * (1 + 1e-9L) + 1;
 }
 
 }  // namespace roughpi::detail

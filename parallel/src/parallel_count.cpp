@@ -80,12 +80,15 @@ prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std:
         threads = order.empty() ? 1 : static_cast<int>(order.size());
 
     std::size_t cursor = 0;  // the next piece in `order`; read by one worker at a time
-    detail::worker_pool pool(pieces, threads, [&](std::size_t& index) {
-        if (cursor == order.size())
-            return false;
-        index = order[cursor++];
-        return true;
-    }, path);
+    detail::worker_pool pool(
+        pieces, threads,
+        [&](std::size_t& index) {
+            if (cursor == order.size())
+                return false;
+            index = order[cursor++];
+            return true;
+        },
+        path);
 
     // A stop request lets the workers take no further piece: they drop
     // those in hand within milliseconds, and the loop below ends.
@@ -186,9 +189,9 @@ counting_path second_counting_path() noexcept
 std::int64_t double_checked(std::int64_t x, std::int64_t first, std::int64_t second)
 {
     if (first != second)
-        detail::fail_internally("the double check of pi(" + std::to_string(x) +
-                                ") failed: the first count gave " + std::to_string(first) + ", the second " +
-                                std::to_string(second) + "; no result is given");
+        detail::fail_internally("the double check of pi(" + std::to_string(x) + ") failed: the first count gave " +
+                                std::to_string(first) + ", the second " + std::to_string(second) +
+                                "; no result is given");
     return first;
 }
 

@@ -83,8 +83,8 @@ double count_seconds(std::int64_t x)
 std::int64_t window_length(std::int64_t a, std::int64_t b, int threads)
 {
     const double root = std::sqrt(static_cast<double>(b));
-    const double wanted = std::clamp(ROOTS_PER_WINDOW * root, static_cast<double>(MIN_WINDOW),
-                                     static_cast<double>(MAX_WINDOW));
+    const double wanted =
+        std::clamp(ROOTS_PER_WINDOW * root, static_cast<double>(MIN_WINDOW), static_cast<double>(MAX_WINDOW));
     const std::int64_t length = b - a;  // + 1, which may not fit
     const std::int64_t share = length / threads + 1;
     return std::max<std::int64_t>(1, std::min(static_cast<std::int64_t>(wanted), share));
@@ -96,7 +96,7 @@ std::int64_t window_count(std::int64_t a, std::int64_t b, std::int64_t window) {
 double sieve_seconds(std::int64_t a, std::int64_t b, std::int64_t window)
 {
     return static_cast<double>(window_count(a, b, window)) * SEARCH_PER_ROOT * std::sqrt(static_cast<double>(b)) +
-           PER_INTEGER * (static_cast<double>(b - a) + 1.0);
+        PER_INTEGER * (static_cast<double>(b - a) + 1.0);
 }
 
 // pi(b) - pi(a - 1), each a count on every thread; progress split by their
@@ -124,8 +124,8 @@ std::int64_t by_counts(std::int64_t a, std::int64_t b, const parallel_options& o
 
 // The primes in [a, b] by sieving windows of `window` integers, which the
 // threads take in turn; progress is the share of the windows done.
-std::int64_t by_sieve(std::int64_t a, std::int64_t b, std::int64_t window, int threads,
-                      const parallel_options& options, const std::function<void(double)>& progress)
+std::int64_t by_sieve(std::int64_t a, std::int64_t b, std::int64_t window, int threads, const parallel_options& options,
+                      const std::function<void(double)>& progress)
 {
     const std::int64_t windows = window_count(a, b, window);
     const auto bounds = [&](std::int64_t i, std::int64_t& lo, std::int64_t& hi) {
@@ -239,10 +239,11 @@ std::int64_t prime_count_range(std::int64_t a, std::int64_t b, const parallel_op
         return [&options, from](double done) { options.progress(from + 0.5 * done); };
     };
     const std::int64_t first = by_sieve(a, b, window, threads, options, half(0.0));
-    const std::int64_t second = by_sieve(a, b, std::max<std::int64_t>(1, window - window / 3), threads, options, half(0.5));
+    const std::int64_t second =
+        by_sieve(a, b, std::max<std::int64_t>(1, window - window / 3), threads, options, half(0.5));
     if (first != second)
-        throw internal_error("roughpi: internal error: the double check of the primes in [" + std::to_string(a) +
-                             ", " + std::to_string(b) + "] failed: the first sieve gave " + std::to_string(first) +
+        throw internal_error("roughpi: internal error: the double check of the primes in [" + std::to_string(a) + ", " +
+                             std::to_string(b) + "] failed: the first sieve gave " + std::to_string(first) +
                              ", the second " + std::to_string(second) + "; no result is given");
     return first;
 }

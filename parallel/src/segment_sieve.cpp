@@ -66,7 +66,9 @@ std::uint64_t first_odd_multiple(std::uint64_t p, std::uint64_t from)
 }  // namespace
 
 segment_sieve::segment_sieve(std::int64_t capacity)
-    : window_(static_cast<std::size_t>(capacity) / 128 + 1), block_(BLOCK / 128 + 1), capacity_(capacity)
+    : window_(static_cast<std::size_t>(capacity) / 128 + 1)
+    , block_(BLOCK / 128 + 1)
+    , capacity_(capacity)
 {
     if (capacity < 1)
         throw internal_error("roughpi: internal error: a sieve with no window");
@@ -151,7 +153,8 @@ std::int64_t segment_sieve::kth_from_bottom(std::int64_t k) const
         std::uint64_t word = window_[w];
         for (; k > 1; --k)
             word &= word - 1;
-        return static_cast<std::int64_t>(first_odd_ + 2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(word))));
+        return static_cast<std::int64_t>(first_odd_ +
+                                         2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(word))));
     }
     detail::fail_internally("the sieve has fewer primes in its window than asked for");
 }
@@ -169,7 +172,8 @@ std::int64_t segment_sieve::kth_from_top(std::int64_t k) const
         std::uint64_t rest = word;
         for (int skip = in_word - static_cast<int>(k); skip > 0; --skip)
             rest &= rest - 1;
-        return static_cast<std::int64_t>(first_odd_ + 2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(rest))));
+        return static_cast<std::int64_t>(first_odd_ +
+                                         2 * (w * 64 + static_cast<std::uint64_t>(std::countr_zero(rest))));
     }
     if (has_two_ && k == 1)
         return 2;

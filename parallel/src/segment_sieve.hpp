@@ -47,13 +47,13 @@ public:
 private:
     void cross_off(std::uint64_t p);
 
-    std::vector<std::uint64_t> window_;      // bit i: the odd number first_odd_ + 2i is prime
-    std::vector<std::uint64_t> block_;       // the same for a block of the sieving primes' search
+    std::vector<std::uint64_t> window_;        // bit i: the odd number first_odd_ + 2i is prime
+    std::vector<std::uint64_t> block_;         // the same for a block of the sieving primes' search
     std::vector<std::uint16_t> small_primes_;  // the odd primes below 2^16
     std::int64_t capacity_;
-    std::uint64_t first_odd_ = 0;            // the least odd number >= lo
-    std::uint64_t bits_ = 0;                 // odd numbers in the window
-    bool has_two_ = false;                   // 2 is in [lo, hi]
+    std::uint64_t first_odd_ = 0;  // the least odd number >= lo
+    std::uint64_t bits_ = 0;       // odd numbers in the window
+    bool has_two_ = false;         // 2 is in [lo, hi]
 };
 
 }  // namespace roughpi::detail

@@ -63,12 +63,12 @@ struct search_plan {
 // more threads than windows expected.
 search_plan plan_search(std::int64_t x, bool up, std::int64_t k, int threads)
 {
-    const double far_end = std::max(static_cast<double>(x), static_cast<double>(k) * std::log(static_cast<double>(k) + 2));
+    const double far_end =
+        std::max(static_cast<double>(x), static_cast<double>(k) * std::log(static_cast<double>(k) + 2));
     const double stretch = 1.25 * static_cast<double>(k) * std::log(std::max(far_end, 3.0));
-    const std::int64_t length =
-        stretch >= static_cast<double>(segment_sieve::WINDOW)
-            ? segment_sieve::WINDOW
-            : std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(stretch)), 1 << 16);
+    const std::int64_t length = stretch >= static_cast<double>(segment_sieve::WINDOW)
+        ? segment_sieve::WINDOW
+        : std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(stretch)), 1 << 16);
     const double expected = std::max(1.0, stretch / static_cast<double>(length));
     return {windows{x, up, length}, expected, static_cast<int>(std::min<double>(threads, std::ceil(expected)))};
 }

@@ -8,7 +8,10 @@
 namespace roughpi::detail {
 
 worker_pool::worker_pool(std::span<const prime_count_piece> pieces, int threads, source next, counting_path path)
-    : pieces_(pieces), next_(std::move(next)), path_(path), sums_(static_cast<std::size_t>(threads))
+    : pieces_(pieces)
+    , next_(std::move(next))
+    , path_(path)
+    , sums_(static_cast<std::size_t>(threads))
 {
     running_ = threads;
     threads_.reserve(static_cast<std::size_t>(threads));

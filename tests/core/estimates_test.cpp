@@ -107,13 +107,13 @@ TEST(EstimatesTest, AreTheExactFloorsOfTheTrueValues)
     int mismatches = 0;
     for (const exact_value& v : EXACT_VALUES) {
         const std::string name = v.function;
-        const std::int64_t got = name == "li"                  ? roughpi::li(v.argument)
-                                 : name == "riemann_r"         ? roughpi::riemann_r(v.argument)
-                                 : name == "li_inverse"        ? roughpi::li_inverse(v.argument)
-                                 : name == "riemann_r_inverse" ? roughpi::riemann_r_inverse(v.argument)
-                                 : name == "offset_li"         ? roughpi::offset_li(v.argument)
-                                 : name == "offset_li_inverse" ? roughpi::offset_li_inverse(v.argument)
-                                                               : -1;
+        const std::int64_t got = name == "li" ? roughpi::li(v.argument)
+            : name == "riemann_r"             ? roughpi::riemann_r(v.argument)
+            : name == "li_inverse"            ? roughpi::li_inverse(v.argument)
+            : name == "riemann_r_inverse"     ? roughpi::riemann_r_inverse(v.argument)
+            : name == "offset_li"             ? roughpi::offset_li(v.argument)
+            : name == "offset_li_inverse"     ? roughpi::offset_li_inverse(v.argument)
+                                              : -1;
         if (got != v.floor && ++mismatches <= 10)
             ADD_FAILURE() << name << "(" << v.argument << ") = " << got << ", not " << v.floor;
     }

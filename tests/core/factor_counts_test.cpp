@@ -36,12 +36,12 @@ std::int64_t ipow(std::int64_t b, int k)
 
 TEST_F(FactorCountsTest, SmallestFactorisations)
 {
-    EXPECT_EQ(count_factor_pairs(289, 17, 2, 1), 1);          // 17*17
-    EXPECT_EQ(count_factor_pairs(323, 17, 2, 1), 3);          // 17*17, 17*19, 19*17
-    EXPECT_EQ(count_factor_tuples(4913, 17, 6, 1, 3), 1);     // 17^3
-    EXPECT_EQ(count_factor_tuples(5491, 17, 6, 1, 3), 4);     // 17^3 and 17*17*19 thrice
-    EXPECT_EQ(count_factor_tuples(83521, 17, 24, 1, 4), 1);   // 17^4
-    EXPECT_EQ(count_factor_tuples(93347, 17, 24, 1, 4), 5);   // 17^4 and 17^3*19 four times
+    EXPECT_EQ(count_factor_pairs(289, 17, 2, 1), 1);         // 17*17
+    EXPECT_EQ(count_factor_pairs(323, 17, 2, 1), 3);         // 17*17, 17*19, 19*17
+    EXPECT_EQ(count_factor_tuples(4913, 17, 6, 1, 3), 1);    // 17^3
+    EXPECT_EQ(count_factor_tuples(5491, 17, 6, 1, 3), 4);    // 17^3 and 17*17*19 thrice
+    EXPECT_EQ(count_factor_tuples(83521, 17, 24, 1, 4), 1);  // 17^4
+    EXPECT_EQ(count_factor_tuples(93347, 17, 24, 1, 4), 5);  // 17^4 and 17^3*19 four times
 }
 
 TEST_F(FactorCountsTest, CountsEveryOrderedTupleOnce)
@@ -49,14 +49,14 @@ TEST_F(FactorCountsTest, CountsEveryOrderedTupleOnce)
     // D_j(y) for j = 2 ... 5 at and around the first products, and at random y.
     ROUGHPI_SEEDED_RNG(rng);
     for (int j = 2; j <= 5; ++j) {
-        std::vector<std::int64_t> ys = {ipow(17, j), ipow(17, j) + 1, ipow(17, j - 1) * 19 - 1,
-                                        ipow(17, j - 1) * 19, ipow(17, j - 2) * 19 * 19};
+        std::vector<std::int64_t> ys = {ipow(17, j), ipow(17, j) + 1, ipow(17, j - 1) * 19 - 1, ipow(17, j - 1) * 19,
+                                        ipow(17, j - 2) * 19 * 19};
         const std::int64_t top = j == 2 ? 100'000'000 : 400 * ipow(17, j);
         for (int trial = 0; trial < 12; ++trial)
             ys.push_back(std::uniform_int_distribution<std::int64_t>(ipow(17, j), top)(rng));
         for (std::int64_t y : ys) {
-            const std::int64_t fast = j == 2 ? count_factor_pairs(y, 17, 2, 1)
-                                             : count_factor_tuples(y, 17, factorial(j), 1, j);
+            const std::int64_t fast =
+                j == 2 ? count_factor_pairs(y, 17, 2, 1) : count_factor_tuples(y, 17, factorial(j), 1, j);
             ASSERT_EQ(fast, brute_ordered_tuples(y, j)) << "j = " << j << ", y = " << y;
         }
     }
@@ -79,8 +79,7 @@ TEST_F(FactorCountsTest, RunLengthWeightsMatchTheOrderingsOfEachTuple)
             continue;
         const std::int64_t n = std::uniform_int_distribution<std::int64_t>(
             least, std::min<std::int64_t>(least * 60, std::max<std::int64_t>(least, 400'000)))(rng);
-        const std::int64_t fast =
-            k == 2 ? count_factor_pairs(n, b, w, r) : count_factor_tuples(n, b, w, r, k);
+        const std::int64_t fast = k == 2 ? count_factor_pairs(n, b, w, r) : count_factor_tuples(n, b, w, r, k);
         ASSERT_EQ(fast, brute_weighted_tuples(n, b, w, r, k))
             << "n = " << n << ", b = " << b << ", r = " << r << ", k = " << k;
     }

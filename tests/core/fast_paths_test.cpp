@@ -67,8 +67,8 @@ roughpi::wide_int pairs_one_first_entry_at_a_time(std::int64_t n, std::int64_t b
 TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
 {
     SCOPED_TRACE(trace);
-    const std::int64_t ns[] = {1'000'000, (std::int64_t{1} << 32) - 2, (std::int64_t{1} << 32) + 5,
-                               1'000'000'000'000, roughpi::detail::MAX_VECTOR_N};
+    const std::int64_t ns[] = {1'000'000, (std::int64_t{1} << 32) - 2, (std::int64_t{1} << 32) + 5, 1'000'000'000'000,
+                               roughpi::detail::MAX_VECTOR_N};
     for (int trial = 0; trial < 400; ++trial) {
         const std::int64_t n = trial % 5 == 4 ? ns[4] - uniform(0, 1000) : uniform(ns[trial % 5] / 2, ns[trial % 5]);
         std::int64_t u0 = trial % 3 == 0 ? 30030 * uniform(0, 3) + 30029 - 2 * uniform(0, 40) : uniform(17, 5000);
@@ -107,9 +107,15 @@ TEST(LargeDividendTest, QuotientSumsAboveTwoToTheFiftyThree)
     for (int trial = 0; trial < 300; ++trial) {
         std::int64_t n = 0;
         switch (trial % 3) {
-        case 0: n = two_53 + uniform(-3, 1000); break;
-        case 1: n = uniform(two_53, INT64_MAX); break;
-        default: n = INT64_MAX - uniform(0, 1000); break;
+        case 0:
+            n = two_53 + uniform(-3, 1000);
+            break;
+        case 1:
+            n = uniform(two_53, INT64_MAX);
+            break;
+        default:
+            n = INT64_MAX - uniform(0, 1000);
+            break;
         }
         // First entries small, or near sqrt(n), where the quotients are smallest.
         std::int64_t u0 = trial % 2 ? uniform(17, 100'000) : roughpi::floor_sqrt(n) - uniform(0, 5000);
@@ -162,7 +168,8 @@ TEST_P(FastPathsTest, LoopsAndStreamsOfManyStretches)
     const std::int64_t small = uniform(100'000'000'000'000, 400'000'000'000'000);
     const std::int64_t large = uniform(std::int64_t{1} << 60, INT64_MAX);
     const std::int64_t root = roughpi::floor_sqrt(large);
-    for (const auto& [n, b] : {std::pair{small, std::int64_t{17}}, {large, rough(root - 20'000'000, root - 15'000'000)}})
+    for (const auto& [n, b] :
+         {std::pair{small, std::int64_t{17}}, {large, rough(root - 20'000'000, root - 15'000'000)}})
         ASSERT_TRUE(roughpi::detail::count_factor_pairs_wide(n, b, 2, 1, kernels) ==
                     pairs_one_first_entry_at_a_time(n, b, 2, 1))
             << "n = " << n << ", b = " << b;
@@ -214,12 +221,11 @@ TEST_P(FastPathsTest, PairNodeStreamsMatchPairByPairCounts)
 
         roughpi::wide_int expected = 0;
         std::int32_t q = position;
-        for (std::int64_t u1 = first; u1 <= last && u1 * u1 <= n / u1; u1 += roughpi::wheel_gaps[q],
-                          q = roughpi::next_wheel_position(q))
+        for (std::int64_t u1 = first; u1 <= last && u1 * u1 <= n / u1;
+             u1 += roughpi::wheel_gaps[q], q = roughpi::next_wheel_position(q))
             expected += roughpi::reference::count_factor_pairs(n / u1, u1, w, 2);
         const roughpi::wide_int actual = kernels.sum_pair_node(n, w, first, position, last);
-        ASSERT_TRUE(actual == expected) << "n = " << n << ", first = " << first << ", last = " << last
-                                        << ", w = " << w;
+        ASSERT_TRUE(actual == expected) << "n = " << n << ", first = " << first << ", last = " << last << ", w = " << w;
     }
 }
 
@@ -291,9 +297,10 @@ TEST(VectorHelpersTest, NewtonSquareRootMatchesTheExactOne)
             const std::int64_t root = roughpi::floor_sqrt(m);
             if (m == 0)  // the walk's quotients are at least 1
                 continue;
-            for (const std::int64_t guess : {root, root + 1, root + 1 + static_cast<std::int64_t>(rng() % 64),
-                                             root + root / 8 + 1, 4 * root + 3})
-                ASSERT_EQ(roughpi::detail::floor_sqrt_from_above(m, guess), root) << "m = " << m << ", guess = " << guess;
+            for (const std::int64_t guess :
+                 {root, root + 1, root + 1 + static_cast<std::int64_t>(rng() % 64), root + root / 8 + 1, 4 * root + 3})
+                ASSERT_EQ(roughpi::detail::floor_sqrt_from_above(m, guess), root)
+                    << "m = " << m << ", guess = " << guess;
         }
     }
 }

@@ -71,7 +71,7 @@ TEST(NoHeapTest, CountingAllocatesNothing)
     sum += roughpi::count_factor_tuples(1'000'000'000, 17, 120, 1, 5);
     // The estimates, and the one the n-th prime starts from.
     sum += roughpi::li(1'000'000'000) + roughpi::riemann_r(1'000'000'000) + roughpi::li_inverse(1'000'000) +
-           roughpi::riemann_r_inverse(1'000'000) + roughpi::nth_prime_estimate(1'000'000'000);
+        roughpi::riemann_r_inverse(1'000'000) + roughpi::nth_prime_estimate(1'000'000'000);
     sum += roughpi::count_rough_in_range(17, 1'000'000);
     // The split and the pieces, as they may be stopped: the caller holds the list.
     std::array<roughpi::prime_count_piece, 64> pieces{};

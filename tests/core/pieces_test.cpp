@@ -43,8 +43,22 @@ std::vector<prime_count_piece> pieces_of(std::int64_t x)
 TEST(PiecesTest, AddUpToTheWholeCountInAnyOrderFromAnyPartialSums)
 {
     ROUGHPI_SEEDED_RNG(rng);
-    std::vector<std::int64_t> xs = {-5, 0, 1, 2, 16, 17, 288, 289, 4913, 83520, 83521, 1'000'000, 24'137'569,
-                                    10'000'000'000, 1'000'000'000'000, 20'000'000'000'000};
+    std::vector<std::int64_t> xs = {-5,
+                                    0,
+                                    1,
+                                    2,
+                                    16,
+                                    17,
+                                    288,
+                                    289,
+                                    4913,
+                                    83520,
+                                    83521,
+                                    1'000'000,
+                                    24'137'569,
+                                    10'000'000'000,
+                                    1'000'000'000'000,
+                                    20'000'000'000'000};
     for (int i = 0; i < 12; ++i)
         xs.push_back(std::uniform_int_distribution<std::int64_t>(17, 300'000'000'000)(rng));
     for (const std::int64_t x : xs) {
@@ -213,9 +227,9 @@ TEST(PiecesTest, AMultisetWithTheSplitsCountAndFingerprintSumIsRefused)
 {
     const std::vector<prime_count_piece> pieces = pieces_of(100'000'000'000'000);
     const std::pair<std::size_t, int> multiset[] = {
-        {0, 1},   {2, -1},  {3, 1},   {4, -1},  {5, 1},   {6, -1},  {7, 1},   {8, 1},   {9, -1},  {11, -1}, {12, 2},
-        {14, -1}, {15, -1}, {17, 1},  {19, 1},  {21, 1},  {22, -1}, {23, -1}, {24, -1}, {25, -1}, {26, -1}, {27, 1},
-        {29, 1},  {30, -1}, {31, 1},  {33, 1},  {34, 1},  {35, -1}, {38, -1}, {39, -1}, {45, 1}};
+        {0, 1},   {2, -1},  {3, 1},  {4, -1}, {5, 1},  {6, -1},  {7, 1},   {8, 1},   {9, -1},  {11, -1}, {12, 2},
+        {14, -1}, {15, -1}, {17, 1}, {19, 1}, {21, 1}, {22, -1}, {23, -1}, {24, -1}, {25, -1}, {26, -1}, {27, 1},
+        {29, 1},  {30, -1}, {31, 1}, {33, 1}, {34, 1}, {35, -1}, {38, -1}, {39, -1}, {45, 1}};
     // Still a collision of the fingerprints (if the split changes, find another).
     std::int64_t count = 0;
     std::uint64_t sum = 0;
@@ -405,8 +419,9 @@ TEST(WideIntTest, PortableTwoWordSumsMatchTheBuiltInType)
         // To words and back.
         EXPECT_TRUE(roughpi::wide_from_words(roughpi::low_word(expected), roughpi::high_word(expected)) == expected);
         // Sums that may overflow: wrapped, or checked.
-        const portable_wide_int big = portable_wide_int::product(static_cast<std::int64_t>(rng() >> 1),
-                                                                 static_cast<std::int64_t>(rng() >> 1)) + a;
+        const portable_wide_int big =
+            portable_wide_int::product(static_cast<std::int64_t>(rng() >> 1), static_cast<std::int64_t>(rng() >> 1)) +
+            a;
         const roughpi::wide_int big_built_in = roughpi::wide_from_words(big.lo, big.hi);
         for (const portable_wide_int& step : {big, -big, big + big}) {
             const roughpi::wide_int step_built_in = roughpi::wide_from_words(step.lo, step.hi);

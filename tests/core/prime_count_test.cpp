@@ -35,7 +35,7 @@ TEST_F(PrimeCountTest, SmallInputsAndThresholdsOfEachTerm)
     const std::int64_t small[] = {0, 0, 1, 2, 2, 3, 3, 4, 4, 4, 4, 5, 5, 6, 6, 6, 6};
     for (std::int64_t x = 0; x <= 16; ++x)
         EXPECT_EQ(prime_count(x), small[x]) << "x = " << x;
-    EXPECT_EQ(prime_count(17), 7);  // the first input that goes through the sums
+    EXPECT_EQ(prime_count(17), 7);          // the first input that goes through the sums
     for (std::int64_t x : {288, 289, 290})  // where D_2 starts
         EXPECT_EQ(prime_count(x), 61) << "x = " << x;
     for (std::int64_t x : {4912, 4913})  // where D_3 starts

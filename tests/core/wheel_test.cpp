@@ -26,8 +26,7 @@ TEST_F(WheelTest, TablesDescribeOnePeriodOfTheWheel)
 {
     std::vector<std::int64_t> residues;  // the coprime residues in ascending order
     for (std::int64_t k = 0; k <= 30030; ++k) {
-        ASSERT_EQ(roughpi::wheel_prefix_count[k], static_cast<std::int64_t>(residues.size()))
-            << "k = " << k;
+        ASSERT_EQ(roughpi::wheel_prefix_count[k], static_cast<std::int64_t>(residues.size())) << "k = " << k;
         if (std::gcd(k, std::int64_t{30030}) == 1)
             residues.push_back(k);
     }
@@ -84,11 +83,9 @@ TEST_F(WheelTest, RangeCountMatchesGcdCountOnRandomIntervals)
     const std::int64_t scales[] = {40, 200'000, 100'000'000'000'000};
     for (int trial = 0; trial < 900; ++trial) {
         const std::int64_t lo = std::uniform_int_distribution<std::int64_t>(0, scales[trial % 3])(rng);
-        const std::int64_t length =
-            std::uniform_int_distribution<std::int64_t>(0, trial % 2 ? 100 : 70'000)(rng);
+        const std::int64_t length = std::uniform_int_distribution<std::int64_t>(0, trial % 2 ? 100 : 70'000)(rng);
         const std::int64_t hi = lo + length - 1;
-        ASSERT_EQ(count_rough_in_range(lo, hi), brute_count_coprime(lo, hi))
-            << "lo = " << lo << ", hi = " << hi;
+        ASSERT_EQ(count_rough_in_range(lo, hi), brute_count_coprime(lo, hi)) << "lo = " << lo << ", hi = " << hi;
     }
 }
 

@@ -25,7 +25,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 using roughpi::prime_count_piece;
@@ -137,7 +136,7 @@ std::string program_with(const std::vector<std::string>& args, const char* progr
 std::string mpiexec(int ranks)
 {
     return quoted(ROUGHPI_MPIEXEC) + " " ROUGHPI_MPIEXEC_NUMPROC_FLAG " " + std::to_string(ranks) +
-           " " ROUGHPI_MPIEXEC_PREFLAGS " ";
+        " " ROUGHPI_MPIEXEC_PREFLAGS " ";
 }
 
 outcome run(int ranks, const std::vector<std::string>& args)
@@ -170,8 +169,8 @@ TEST(MpiProgramTest, CountsOnOneTwoAndThreeRanksMatchTheSingleMachineCount)
     const std::string known = "346065536839\n33483379603407\n";
     std::vector<std::int64_t> random_xs;
     for (int i = 0; i < 3; ++i)
-        random_xs.push_back(static_cast<std::int64_t>(
-            std::pow(10.0, std::uniform_real_distribution<double>(10.0, 14.0)(rng))));
+        random_xs.push_back(
+            static_cast<std::int64_t>(std::pow(10.0, std::uniform_real_distribution<double>(10.0, 14.0)(rng))));
     std::vector<std::string> args = {"1e13", "2^50"};
     for (const std::int64_t x : random_xs)
         args.push_back(std::to_string(x));
@@ -213,8 +212,8 @@ TEST(MpiProgramTest, TimedCountsHaveTheFormOfRoughpi)
     std::string first, second, rest;
     std::getline(lines, first);
     std::getline(lines, second);
-    EXPECT_TRUE(is_timed_count(first, "37607912018") && is_timed_count(second, "25") &&
-                !std::getline(lines, rest) && r.out.back() == '\n')
+    EXPECT_TRUE(is_timed_count(first, "37607912018") && is_timed_count(second, "25") && !std::getline(lines, rest) &&
+                r.out.back() == '\n')
         << r.out;
 }
 
@@ -231,8 +230,10 @@ TEST(MpiProgramTest, BadArgumentsGetOneMessageAndStatusTwoOnEveryRank)
     const outcome each = run_command(mpiexec(3) + "sh -c '\"$0\" \"$@\"; echo \"rank exit $?\"' " +
                                      program_with({"--threads", "5000", "10"}));
     EXPECT_EQ(lines_equal_to(each.out, "rank exit 2"), 3) << each.out;
-    EXPECT_EQ(lines_equal_to(each.err, "roughpi-mpi: --threads '5000': the number of threads must be a whole "
-                                       "number from 0 (every CPU) to " + std::to_string(roughpi::MAX_THREADS)),
+    EXPECT_EQ(lines_equal_to(each.err,
+                             "roughpi-mpi: --threads '5000': the number of threads must be a whole "
+                             "number from 0 (every CPU) to " +
+                                 std::to_string(roughpi::MAX_THREADS)),
               1)
         << each.err;
 
@@ -270,8 +271,9 @@ TEST(MpiProgramTest, AFailingRankAbortsTheJobWithoutACount)
         // 100 is counted on rank 0 alone, before anything can fail, unless
         // rank 0 is the one that fails.
         EXPECT_EQ(r.out, failing == 0 ? "" : "25\n");
-        EXPECT_NE(r.err.find("roughpi-mpi: rank " + std::to_string(failing) + ": failing as ROUGHPI_MPI_TEST_FAIL_RANK"),
-                  std::string::npos)
+        EXPECT_NE(
+            r.err.find("roughpi-mpi: rank " + std::to_string(failing) + ": failing as ROUGHPI_MPI_TEST_FAIL_RANK"),
+            std::string::npos)
             << r.err;
     }
 }
@@ -298,8 +300,9 @@ TEST(MpiProgramTest, StoppedJobsResumeFromTheCheckpointOfRankZero)
     const outcome other = run(2, {"--checkpoint", path, "1e13"});
     EXPECT_EQ(other.status, 2);
     EXPECT_EQ(other.out, "");
-    EXPECT_EQ(lines_equal_to(other.err, "roughpi-mpi: checkpoint '" + path +
-                                            "' belongs to the count of 1000000000000000, not of 10000000000000"),
+    EXPECT_EQ(lines_equal_to(other.err,
+                             "roughpi-mpi: checkpoint '" + path +
+                                 "' belongs to the count of 1000000000000000, not of 10000000000000"),
               1)
         << other.err;
 
@@ -338,8 +341,9 @@ TEST(MpiProgramTest, OutputGoesWholeToItsFile)
     EXPECT_EQ(lines_equal_to(refused.err, "roughpi-mpi: --output '/dev/null' is not a regular file"), 1) << refused.err;
     const outcome same = run(2, {"--checkpoint", path, "--output", path, "1e12"});
     EXPECT_EQ(same.status, 2);
-    EXPECT_EQ(lines_equal_to(same.err, "roughpi-mpi: --checkpoint and --output name the same file '" + path +
-                                           "': the counts would replace the checkpoint; give each a file of its own"),
+    EXPECT_EQ(lines_equal_to(same.err,
+                             "roughpi-mpi: --checkpoint and --output name the same file '" + path +
+                                 "': the counts would replace the checkpoint; give each a file of its own"),
               1)
         << same.err;
     EXPECT_FALSE(std::ifstream(path).good());
@@ -360,7 +364,8 @@ TEST(MpiProgramTest, OnATerminalRankZeroShowsProgress)
     // here as a job of one rank started without mpirun, straight on the
     // pseudo-terminal.
     const std::string path = roughpi::testing::temp_path("tty.txt");
-    const std::string command = "script -qec \"" + program_with({"1e13"}) + "\" /dev/null < /dev/null > " + quoted(path);
+    const std::string command =
+        "script -qec \"" + program_with({"1e13"}) + "\" /dev/null < /dev/null > " + quoted(path);
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string text = read_file(path);
     const std::string last = "pi(10000000000000): 100.0%";

@@ -70,10 +70,10 @@ TEST(CancelTest, ACountStopsSoonOnEveryThreadCount)
         EXPECT_LT(seconds, BOUND) << threads << " threads, stopped after " << delay.count() << " ms";
     }
     // In the split of the largest x.
-    EXPECT_LT(seconds_to_stop(
-                  [](std::stop_token stop) { return roughpi::prime_count_parallel(INT64_MAX, on(2, stop)); },
-                  std::chrono::milliseconds(50)),
-              BOUND);
+    EXPECT_LT(
+        seconds_to_stop([](std::stop_token stop) { return roughpi::prime_count_parallel(INT64_MAX, on(2, stop)); },
+                        std::chrono::milliseconds(50)),
+        BOUND);
 }
 
 TEST(CancelTest, TheNthPrimeStopsSoonInItsCountAndItsSieve)

@@ -152,7 +152,8 @@ TEST(NthPrimeTest, ThreadsAndCountsOfTheCallerAgreeAndMisuseIsRefused)
             EXPECT_EQ(roughpi::nth_prime_parallel(n, options), p) << "n = " << n << ", threads = " << threads;
         }
         for (const std::int64_t x : {p - 1, p, p + 1000, p - 40'000'000, p + 40'000'000})
-            EXPECT_EQ(roughpi::nth_prime_from_count(n, x, roughpi::prime_count(x), {}), p) << "n = " << n << ", x = " << x;
+            EXPECT_EQ(roughpi::nth_prime_from_count(n, x, roughpi::prime_count(x), {}), p)
+                << "n = " << n << ", x = " << x;
     }
     for (const std::int64_t bad : {std::int64_t{0}, std::int64_t{-1}, roughpi::MAX_PRIME_INDEX + 1, INT64_MAX})
         EXPECT_THROW(roughpi::nth_prime(bad), roughpi::input_error) << bad;
@@ -164,9 +165,8 @@ TEST(NthPrimeTest, ThreadsAndCountsOfTheCallerAgreeAndMisuseIsRefused)
     // gave 13 and 113 for p_5), and below 10^10 any but pi(x) itself.
     const struct {
         std::int64_t n, x, pi_x;
-    } impossible[] = {{100, 1000, 1001},         {1, INT64_MAX, INT64_MAX}, {5, 2, 0},
-                      {5, 100, 0},              {5, 100, 24},             {1'000'000, 10'000'000, 0},
-                      {10, 1'000'000'000'000, 1}};
+    } impossible[] = {{100, 1000, 1001},          {1, INT64_MAX, INT64_MAX}, {5, 2, 0}, {5, 100, 0}, {5, 100, 24},
+                      {1'000'000, 10'000'000, 0}, {10, 1'000'000'000'000, 1}};
     for (const auto& c : impossible)
         EXPECT_THROW(roughpi::nth_prime_from_count(c.n, c.x, c.pi_x, {}), roughpi::input_error)
             << c.n << ", " << c.x << ", " << c.pi_x;

@@ -37,8 +37,7 @@ TEST(ThreadsTest, FirstUseFromManyThreadsBuildsTheTablesOnce)
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < 8; ++t)
         threads.emplace_back([&, t] {
-            while (!go.load()) {
-            }
+            while (!go.load()) { }
             for (std::size_t i = 0; i < std::size(xs); ++i)
                 results[t * std::size(xs) + i] = roughpi::prime_count(xs[(i + t) % std::size(xs)]);
         });
@@ -74,8 +73,8 @@ TEST(ThreadsTest, ConcurrentPlainCountsMatchSequentialOnes)
 TEST(ParallelTest, EveryThreadCountGivesTheOneThreadCount)
 {
     ROUGHPI_SEEDED_RNG(rng);
-    std::vector<std::int64_t> xs = {0, 1, 17, 1'000'000, 9'999'999'999, 10'000'000'000, 100'000'000'000,
-                                    1'000'000'000'000};
+    std::vector<std::int64_t> xs = {
+        0, 1, 17, 1'000'000, 9'999'999'999, 10'000'000'000, 100'000'000'000, 1'000'000'000'000};
     for (int i = 0; i < 3; ++i)
         xs.push_back(std::uniform_int_distribution<std::int64_t>(10'000'000'000, 400'000'000'000)(rng));
     for (const std::int64_t x : xs) {
@@ -159,7 +158,8 @@ TEST(ParallelTest, TheDoubleCheckCountsTheOtherSplitAndReportsTheFirst)
         }
     }
     std::vector<std::pair<int, std::uint64_t>> usual = piece_values(1'000'000'000'000, roughpi::split_kind::usual);
-    const std::vector<std::pair<int, std::uint64_t>> other = piece_values(1'000'000'000'000, roughpi::split_kind::other);
+    const std::vector<std::pair<int, std::uint64_t>> other =
+        piece_values(1'000'000'000'000, roughpi::split_kind::other);
     std::vector<std::pair<int, std::uint64_t>> shared;
     std::set_intersection(usual.begin(), usual.end(), other.begin(), other.end(), std::back_inserter(shared));
     // Only small nodes that both splits leave whole (a quarter of the 88
@@ -187,7 +187,8 @@ TEST(ThreadsTest, TheDefaultIsTheCpusTheProcessMayUse)
     std::thread confined([] {
         cpu_set_t all;
         ASSERT_EQ(sched_getaffinity(0, sizeof(all), &all), 0);
-        EXPECT_EQ(roughpi::usable_cpus(), std::min<int>(CPU_COUNT(&all), static_cast<int>(std::thread::hardware_concurrency())));
+        EXPECT_EQ(roughpi::usable_cpus(),
+                  std::min<int>(CPU_COUNT(&all), static_cast<int>(std::thread::hardware_concurrency())));
         cpu_set_t one;
         CPU_ZERO(&one);
         for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)

@@ -75,7 +75,8 @@ TEST(RangeTest, LargeRangesBothWays)
     options.double_check = true;
     EXPECT_EQ(roughpi::prime_count_range(1'000'000'000'000 - 50'000'000, 1'000'000'000'000 + 50'000'000, options,
                                          range_method::sieve),
-              roughpi::prime_count(1'000'000'000'000 + 50'000'000) - roughpi::prime_count(1'000'000'000'000 - 50'000'001));
+              roughpi::prime_count(1'000'000'000'000 + 50'000'000) -
+                  roughpi::prime_count(1'000'000'000'000 - 50'000'001));
 }
 
 TEST(RangeTest, TheRuleTakesTheCheaperWay)
@@ -118,9 +119,9 @@ TEST(RangeTest, AStopEndsTheSieve)
             source.request_stop();
     };
     // Minutes of sieving at 10^18 unless it stops.
-    EXPECT_THROW(roughpi::prime_count_range(1'000'000'000'000'000'000, 1'000'000'100'000'000'000, options,
-                                            range_method::sieve),
-                 roughpi::cancelled);
+    EXPECT_THROW(
+        roughpi::prime_count_range(1'000'000'000'000'000'000, 1'000'000'100'000'000'000, options, range_method::sieve),
+        roughpi::cancelled);
 }
 
 }  // namespace

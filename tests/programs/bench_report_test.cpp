@@ -64,7 +64,7 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
     EXPECT_EQ(lines[3], "         __ Input Number __   __ Output Number __ _ MSec _ _ Sec _  Input");
     EXPECT_EQ(lines[4], "");
 
-    const long long pi[] = {4,        25,        168,        1229,        9592,         78498,         664579,
+    const long long pi[] = {4,       25,       168,       1229,       9592,        78498,        664579,
                             5761455, 50847534, 455052511, 4118054813, 37607912018, 346065536839, 3204941750802};
     long long input = 1;
     long long previous_ms = 0;
@@ -74,8 +74,8 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
         long long in = 0, count = 0, ms = 0, sec = 0;
         double exponent = 0, ratio = 0;
         int end = 0;
-        ASSERT_EQ(std::sscanf(line.c_str(), "%lld(10^%lf): %lld %lld : %lld: x%lf%n", &in, &exponent, &count,
-                              &ms, &sec, &ratio, &end),
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lld(10^%lf): %lld %lld : %lld: x%lf%n", &in, &exponent, &count, &ms, &sec,
+                              &ratio, &end),
                   6);
         ASSERT_EQ(static_cast<std::size_t>(end), line.size());
         input *= 10;
@@ -99,8 +99,8 @@ TEST(BenchReportTest, WrittenToAFileTheReportIsExact)
     }
 
     EXPECT_EQ(lines[19], "");
-    const long long table_bytes = byte_count(
-        lines[20], "Memory for fixed size, input independent precomputed prime factorization wheels: ");
+    const long long table_bytes =
+        byte_count(lines[20], "Memory for fixed size, input independent precomputed prime factorization wheels: ");
 #if defined(__linux__)
     // The tables take 65822 bytes, so the build brings in 16 or 17 new pages;
     // sanitizer builds add shadow pages.
@@ -119,17 +119,18 @@ TEST(BenchReportTest, OnATerminalTheWarmUpIsClearedBeforeTheReport)
 {
     if (!roughpi::testing::have_script())
         GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
-    const std::string text = run_to_file(std::string("script -qec \"") +
-                                             roughpi::testing::program_command(ROUGHPI_BENCH_PROGRAM) +
-                                             "\" /dev/null < /dev/null",
-                                         "tty.txt");
+    const std::string text =
+        run_to_file(std::string("script -qec \"") + roughpi::testing::program_command(ROUGHPI_BENCH_PROGRAM) +
+                        "\" /dev/null < /dev/null",
+                    "tty.txt");
     const auto clear = text.find(clear_sequence);
     ASSERT_NE(clear, std::string::npos) << "no clear sequence";
     const std::string before = text.substr(0, clear);
     const std::string after = text.substr(clear + clear_sequence.size());
     // The throwaway line and the three warm-up counts, on one line.
-    EXPECT_NE(before.find("                0(10^ 0.5):                     4                   25                  168"),
-              std::string::npos)
+    EXPECT_NE(
+        before.find("                0(10^ 0.5):                     4                   25                  168"),
+        std::string::npos)
         << before;
     EXPECT_EQ(after.rfind(spaces68 + "Time", 0), 0u) << after.substr(0, 200);
     EXPECT_NE(after.find("100000000000000(10^14.0):         3204941750802"), std::string::npos);

@@ -39,7 +39,10 @@ void write_file(const std::string& path, const std::string& text)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-TEST(CheckpointProgramTest, KilledAtRandomAndResumed) { roughpi::testing::kill_and_resume("3e13", 0.25, 1'000'121'668'853); }
+TEST(CheckpointProgramTest, KilledAtRandomAndResumed)
+{
+    roughpi::testing::kill_and_resume("3e13", 0.25, 1'000'121'668'853);
+}
 
 TEST(CheckpointProgramTest, BadCheckpointsAreRefusedWithNothingCounted)
 {
@@ -80,14 +83,16 @@ TEST(CheckpointProgramTest, RecordsOfAnotherCountAreRefused)
         std::remove(f.c_str());
     ASSERT_EQ(run_command(cli_program() + " --checkpoint '" + a + "' 1e12").out, "37607912018\n");
     ASSERT_EQ(run_command(cli_program() + " --checkpoint '" + b + "' 2e12").out, "73301896139\n");
-    ASSERT_EQ(std::system(("{ grep -v '^piece 0 ' '" + a + "'; grep '^piece 0 ' '" + b + "'; } > '" + c + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("{ grep -v '^piece 0 ' '" + a + "'; grep '^piece 0 ' '" + b + "'; } > '" + c + "'").c_str()),
+              0);
     const outcome spliced = run_command(cli_program() + " --checkpoint '" + c + "' 1e12");
     EXPECT_EQ(spliced.status, 2);
     EXPECT_EQ(spliced.out, "");
     const std::string spliced_text = read_file(c);
     const auto last_line = std::count(spliced_text.begin(), spliced_text.end(), '\n');
-    EXPECT_EQ(spliced.err, "roughpi: checkpoint '" + c + "' is damaged: line " + std::to_string(last_line) +
-                               " does not check: it was changed, or it comes from another checkpoint\n");
+    EXPECT_EQ(spliced.err,
+              "roughpi: checkpoint '" + c + "' is damaged: line " + std::to_string(last_line) +
+                  " does not check: it was changed, or it comes from another checkpoint\n");
     for (const std::string& f : {a, b, c})
         std::remove(f.c_str());
 }
@@ -102,8 +107,8 @@ TEST(CheckpointProgramTest, InterruptedOnATerminal)
     for (const auto& [signal, status] : {std::pair<std::string, int>{"INT", 130}, {"TERM", 143}}) {
         std::remove(path.c_str());
         const std::string transcript = temp_path("tty.txt");
-        const std::string inner = "timeout --preserve-status -s " + signal + " 1 " + cli_program() + " -t 2 --checkpoint '" +
-                                  path + "' 1e16; echo status=\\$?";
+        const std::string inner = "timeout --preserve-status -s " + signal + " 1 " + cli_program() +
+            " -t 2 --checkpoint '" + path + "' 1e16; echo status=\\$?";
         ASSERT_EQ(std::system(("script -qec \"" + inner + "\" /dev/null < /dev/null > '" + transcript + "'").c_str()),
                   0);
         const std::string text = read_file(transcript);
@@ -156,27 +161,34 @@ TEST(CheckpointProgramTest, TheUsersKeyIsMadeOnceAndOthersRefused)
     const std::string copy = temp_path("copy.key"), other = temp_path("other.key");
     std::filesystem::copy_file(key_path, copy, std::filesystem::copy_options::overwrite_existing);
     write_file(other, "00112233445566778899aabbccddeeff\n");
-    const outcome with_copy = run_command(cli_program() + " --checkpoint-key '" + copy + "' --checkpoint '" + a + "' 1e10");
+    const outcome with_copy =
+        run_command(cli_program() + " --checkpoint-key '" + copy + "' --checkpoint '" + a + "' 1e10");
     EXPECT_EQ(with_copy.status, 0) << with_copy.err;
     EXPECT_EQ(with_copy.out, "455052511\n");
-    const outcome with_other = run_command(cli_program() + " --checkpoint '" + a + "' --checkpoint-key='" + other + "' 1e10");
+    const outcome with_other =
+        run_command(cli_program() + " --checkpoint '" + a + "' --checkpoint-key='" + other + "' 1e10");
     EXPECT_EQ(with_other.status, 2);
     EXPECT_EQ(with_other.out, "");
     EXPECT_EQ(with_other.err,
               "roughpi: checkpoint '" + a + "' was written with another key: give it with --checkpoint-key\n");
-    const outcome nth_other = run_command(cli_program() + " --nth --checkpoint '" + a + "' --checkpoint-key '" + other + "' 1e3");
+    const outcome nth_other =
+        run_command(cli_program() + " --nth --checkpoint '" + a + "' --checkpoint-key '" + other + "' 1e3");
     EXPECT_EQ(nth_other.status, 2);
 
     write_file(key_path, "not a key\n");
     const outcome bad_key = run_command(cli_program() + " --checkpoint '" + a + "' 1e10");
     EXPECT_EQ(bad_key.status, 2);
     EXPECT_EQ(bad_key.out, "");
-    EXPECT_EQ(bad_key.err, "roughpi: checkpoint key '" + key_path + "' is not a key file: it must hold 32 lowercase "
-                           "hex digits and a newline, nothing else\n");
+    EXPECT_EQ(bad_key.err,
+              "roughpi: checkpoint key '" + key_path +
+                  "' is not a key file: it must hold 32 lowercase "
+                  "hex digits and a newline, nothing else\n");
     EXPECT_EQ(read_file(key_path), "not a key\n");
-    const outcome no_key = run_command(cli_program() + " --checkpoint '" + a + "' --checkpoint-key '" + temp_path("none") + "' 1e10");
+    const outcome no_key =
+        run_command(cli_program() + " --checkpoint '" + a + "' --checkpoint-key '" + temp_path("none") + "' 1e10");
     EXPECT_EQ(no_key.status, 2);
-    EXPECT_EQ(no_key.err.rfind("roughpi: cannot read checkpoint key '" + temp_path("none") + "': ", 0), 0u) << no_key.err;
+    EXPECT_EQ(no_key.err.rfind("roughpi: cannot read checkpoint key '" + temp_path("none") + "': ", 0), 0u)
+        << no_key.err;
     const outcome key_alone = run_command(cli_program() + " --checkpoint-key '" + copy + "' 1e10");
     EXPECT_EQ(key_alone.status, 2);
     EXPECT_EQ(key_alone.err.substr(0, key_alone.err.find('\n')),
@@ -218,19 +230,24 @@ TEST(CheckpointProgramTest, ForgedLinesAndOlderFormatsAreRefused)
         const outcome r = run_command(cli_program() + " --checkpoint '" + path + "' " + count);
         EXPECT_EQ(r.status, 2) << count;
         EXPECT_EQ(r.out, "") << count;
-        EXPECT_EQ(r.err, "roughpi: checkpoint '" + path + "' is damaged: line 2 does not check: it was changed, or it "
-                         "comes from another checkpoint\n")
+        EXPECT_EQ(r.err,
+                  "roughpi: checkpoint '" + path +
+                      "' is damaged: line 2 does not check: it was changed, or it "
+                      "comes from another checkpoint\n")
             << count;
         EXPECT_EQ(read_file(path), forged);
     }
 
-    write_file(path, "roughpi-checkpoint 2 roughpi=0.3.0 x=10000000000000 pieces=88 split=2cbf087e3048bbb0 "
-                     "check=0123456789abcdef\n");
+    write_file(path,
+               "roughpi-checkpoint 2 roughpi=0.3.0 x=10000000000000 pieces=88 split=2cbf087e3048bbb0 "
+               "check=0123456789abcdef\n");
     const outcome old = run_command(cli_program() + " --checkpoint '" + path + "' 1e13");
     EXPECT_EQ(old.status, 2);
-    EXPECT_EQ(old.err, "roughpi: checkpoint '" + path + "' is in format version 2, which this roughpi no longer takes "
-                       "up: its lines are checked by a hash that anyone can work out anew. Remove it, and the count "
-                       "starts afresh\n");
+    EXPECT_EQ(old.err,
+              "roughpi: checkpoint '" + path +
+                  "' is in format version 2, which this roughpi no longer takes "
+                  "up: its lines are checked by a hash that anyone can work out anew. Remove it, and the count "
+                  "starts afresh\n");
     std::remove(path.c_str());
 }
 
@@ -248,8 +265,9 @@ TEST(CheckpointProgramTest, AnOutputFileThatIsTheCheckpointIsRefused)
                                       "' --output '" + output + "' 1e11");
         EXPECT_EQ(r.status, 2) << output;
         EXPECT_EQ(r.out, "") << output;
-        EXPECT_EQ(r.err, "roughpi: --checkpoint and --output name the same file '" + output +
-                             "': the counts would replace the checkpoint; give each a file of its own\n");
+        EXPECT_EQ(r.err,
+                  "roughpi: --checkpoint and --output name the same file '" + output +
+                      "': the counts would replace the checkpoint; give each a file of its own\n");
     };
     refused_as(path, folder);
     refused_as(file, folder);  // not there yet: the same path

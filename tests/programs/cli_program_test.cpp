@@ -55,8 +55,7 @@ TEST(CliProgramTest, OptionsMayComeAnywhereUntilDoubleDash)
 
     const outcome after = run({"10", "--", "--time", "-5"});
     EXPECT_EQ(after.status, 2);
-    EXPECT_EQ(after.err.rfind("roughpi: '--time' is not a number\nroughpi: '-5' is negative\n", 0), 0u)
-        << after.err;
+    EXPECT_EQ(after.err.rfind("roughpi: '--time' is not a number\nroughpi: '-5' is negative\n", 0), 0u) << after.err;
 }
 
 TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
@@ -70,8 +69,10 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         {{""}, "roughpi: '' is not a number"},
         {{"-5"}, "roughpi: '-5' is negative"},
         {{"-5+10"}, "roughpi: '-5+10' is negative"},
-        {{"99999999999999999999^0"}, "roughpi: '99999999999999999999^0' has a base too large to read (each part must fit in 64 bits)"},
-        {{"0e99999999999999999999"}, "roughpi: '0e99999999999999999999' has an exponent too large to read (each part must fit in 64 bits)"},
+        {{"99999999999999999999^0"},
+         "roughpi: '99999999999999999999^0' has a base too large to read (each part must fit in 64 bits)"},
+        {{"0e99999999999999999999"},
+         "roughpi: '0e99999999999999999999' has an exponent too large to read (each part must fit in 64 bits)"},
         {{"2.5e0"}, "roughpi: '2.5e0' is not a whole number"},
         {{"2^63"}, "roughpi: '2^63" + above},
         {{"1e19"}, "roughpi: '1e19" + above},
@@ -130,10 +131,18 @@ TEST(CliProgramTest, AFailedWriteIsAnError)
 
 TEST(CliProgramTest, ThreadsInEveryFormCountTheSame)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-t", "1", "1e11"}, {"--threads", "3", "1e11"}, {"1e11", "--threads=2"},
-          {"--threads=4096", "1e11"}, {"1e11"}, {"-t", "000000002", "1e11"}, {"-t", "0000000002", "1e11"},
-          {"-t2", "1e11"}, {"1e11", "-t0004"}, {"-t", "0", "1e11"}, {"--threads", "0", "1e11"}, {"-t0", "1e11"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-t", "1", "1e11"},
+                                                 {"--threads", "3", "1e11"},
+                                                 {"1e11", "--threads=2"},
+                                                 {"--threads=4096", "1e11"},
+                                                 {"1e11"},
+                                                 {"-t", "000000002", "1e11"},
+                                                 {"-t", "0000000002", "1e11"},
+                                                 {"-t2", "1e11"},
+                                                 {"1e11", "-t0004"},
+                                                 {"-t", "0", "1e11"},
+                                                 {"--threads", "0", "1e11"},
+                                                 {"-t0", "1e11"}}) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_EQ(r.out, "4118054813\n") << args[0];
@@ -173,13 +182,17 @@ TEST(CliProgramTest, FileOptionsAreGivenOnceAndNeverTakeAnOption)
         std::vector<std::string> args;
         std::string first_line;
     } bad[] = {
-        {{"--checkpoint", file, "--checkpoint", file + "2", "100"}, "roughpi: '--checkpoint' is given twice: it takes one file"},
+        {{"--checkpoint", file, "--checkpoint", file + "2", "100"},
+         "roughpi: '--checkpoint' is given twice: it takes one file"},
         {{"--checkpoint", "--time", "100"}, "roughpi: '--checkpoint' needs the name of a file"},
-        {{"--checkpoint=-x", "100"}, "roughpi: '--checkpoint' needs the name of a file, not '-x' (write ./-x for a file whose name starts with '-')"},
+        {{"--checkpoint=-x", "100"},
+         "roughpi: '--checkpoint' needs the name of a file, not '-x' (write ./-x for a file whose name starts with "
+         "'-')"},
         {{"--output", file, "--output=" + file, "100"}, "roughpi: '--output' is given twice: it takes one file"},
         {{"100", "--output"}, "roughpi: '--output' needs the name of a file"},
         {{"--output", "/dev/null", "100"}, "roughpi: --output '/dev/null' is not a regular file"},
-        {{"--output", "/nonexistent/folder/out.txt", "100"}, "roughpi: cannot write --output '/nonexistent/folder/out.txt': No such file or directory"},
+        {{"--output", "/nonexistent/folder/out.txt", "100"},
+         "roughpi: cannot write --output '/nonexistent/folder/out.txt': No such file or directory"},
     };
     for (const auto& c : bad) {
         std::remove(file.c_str());
@@ -243,31 +256,38 @@ TEST(CliProgramTest, NthPrimesAndEstimates)
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "29996224275833\n");
     }
-    EXPECT_EQ(read_file(file).rfind("roughpi-checkpoint 3 roughpi=" + std::string(ROUGHPI_VERSION) + " x=29996225393465 ",
-                                    0),
-              0u);
+    EXPECT_EQ(
+        read_file(file).rfind("roughpi-checkpoint 3 roughpi=" + std::string(ROUGHPI_VERSION) + " x=29996225393465 ", 0),
+        0u);
     std::remove(file.c_str());
 
     const struct {
         std::vector<std::string> args;
         std::string first_line;
     } bad[] = {
-        {{"--nth", "0"}, "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
-        {{"--nth", "216289611853439385"}, "roughpi: --nth '216289611853439385': n must be from 1 to 216289611853439384 "
-                                          "(the number of primes up to 2^63 - 1)"},
-        {{"1e30", "--nth"}, "roughpi: --nth '1e30': n must be from 1 to 216289611853439384 (the number of primes up to "
-                            "2^63 - 1)"},
+        {{"--nth", "0"},
+         "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
+        {{"--nth", "216289611853439385"},
+         "roughpi: --nth '216289611853439385': n must be from 1 to 216289611853439384 "
+         "(the number of primes up to 2^63 - 1)"},
+        {{"1e30", "--nth"},
+         "roughpi: --nth '1e30': n must be from 1 to 216289611853439384 (the number of primes up to "
+         "2^63 - 1)"},
         {{"--li", "1"}, "roughpi: --li '1': x must be from 2 to 9223372036854775807"},
-        {{"--riemann-r-inverse", "2^62"}, "roughpi: --riemann-r-inverse '4611686018427387904': y must be from 2 to "
-                                          "216289611867888729, so that the x with R(x) = y stays below 2^63"},
+        {{"--riemann-r-inverse", "2^62"},
+         "roughpi: --riemann-r-inverse '4611686018427387904': y must be from 2 to "
+         "216289611867888729, so that the x with R(x) = y stays below 2^63"},
         {{"--nth", "--li", "5"}, "roughpi: '--nth' and '--li' ask for different things: give one of them"},
         {{"-n", "-R", "5"}, "roughpi: '--nth' and '--riemann-r' ask for different things: give one of them"},
         {{"--Li", "1"}, "roughpi: --Li '1': x must be from 2 to 9223372036854775807"},
-        {{"--Li-inverse", "216289611941014691"}, "roughpi: --Li-inverse '216289611941014691': y must be from 0 to "
-                                                  "216289611941014690, so that the x with Li(x) = y stays below 2^63"},
-        {{"-n", "0"}, "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
-        {{"--li", "--checkpoint", file, "5"}, "roughpi: --checkpoint keeps a count, and --li is an estimate, which "
-                                              "takes no time: give one of them"},
+        {{"--Li-inverse", "216289611941014691"},
+         "roughpi: --Li-inverse '216289611941014691': y must be from 0 to "
+         "216289611941014690, so that the x with Li(x) = y stays below 2^63"},
+        {{"-n", "0"},
+         "roughpi: --nth '0': n must be from 1 to 216289611853439384 (the number of primes up to 2^63 - 1)"},
+        {{"--li", "--checkpoint", file, "5"},
+         "roughpi: --checkpoint keeps a count, and --li is an estimate, which "
+         "takes no time: give one of them"},
     };
     for (const auto& c : bad) {
         const outcome r = run(c.args);
@@ -292,8 +312,8 @@ TEST(CliProgramTest, ControlCharactersInArgumentsAreShownEscaped)
 // the last at 100%; --no-status (the later of the two wins): none.
 TEST(CliProgramTest, StatusShowsTheProgressInLinesWhereThereIsNoTerminal)
 {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"-s", "1e12"},
-                                                  {"--no-status", "--status", "1e12"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-s", "1e12"}, {"--no-status", "--status", "1e12"}}) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "37607912018\n");
@@ -306,8 +326,8 @@ TEST(CliProgramTest, StatusShowsTheProgressInLinesWhereThereIsNoTerminal)
     const outcome nth = run({"--status", "--nth", "1e11"});  // its count, at about 2.8e12, shows progress
     EXPECT_EQ(nth.out, "2760727302517\n");
     EXPECT_NE(nth.err.find("\nnth(100000000000): 100.0%\n"), std::string::npos) << nth.err;
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--no-status", "1e12"},
-                                                  {"-s", "--no-status", "1e12"}, {"-s", "1e11"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--no-status", "1e12"}, {"-s", "--no-status", "1e12"}, {"-s", "1e11"}}) {
         const outcome r = run(args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "") << args[0];
@@ -321,9 +341,8 @@ TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
     // Standard output and standard error both go to the pseudo-terminal,
     // whose newlines come back as \r\n.
     const std::string path = roughpi::testing::temp_path("tty.txt");
-    const std::string command = std::string("script -qec \"") +
-                                roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
-                                " 1e12\" /dev/null < /dev/null > '" + path + "'";
+    const std::string command = std::string("script -qec \"") + roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
+        " 1e12\" /dev/null < /dev/null > '" + path + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string text = read_file(path);
     const std::string last = "pi(1000000000000): 100.0%";
@@ -334,7 +353,7 @@ TEST(CliProgramTest, OnATerminalProgressIsShownThenErased)
 
     // --no-status: none, even there.
     const std::string quiet = std::string("script -qec \"") + roughpi::testing::program_command(ROUGHPI_CLI_PROGRAM) +
-                              " --no-status 1e12\" /dev/null < /dev/null > '" + path + "'";
+        " --no-status 1e12\" /dev/null < /dev/null > '" + path + "'";
     ASSERT_EQ(std::system(quiet.c_str()), 0);
     EXPECT_EQ(read_file(path), "37607912018\r\n");
 }
@@ -345,8 +364,8 @@ namespace {
 
 TEST(CliProgramTest, RangesAreCountedInPairs)
 {
-    const outcome r = run({"--range", "0", "1", "0", "2", "2", "2", "4", "4", "0", "100",
-                           "1e12", "1000100000000", "1e18", "1000000000010000000"});
+    const outcome r = run({"--range", "0", "1", "0", "2", "2", "2", "4", "4", "0", "100", "1e12", "1000100000000",
+                           "1e18", "1000000000010000000"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0\n1\n1\n0\n25\n3618282\n241295\n");
     const struct {
@@ -377,7 +396,8 @@ TEST(CliProgramTest, TheSelfTestPassesOnEveryPath)
     EXPECT_EQ(r.out.find("\nFAIL"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nall checks passed in "), std::string::npos) << r.out;
     for (const roughpi::counting_path path : roughpi::counting_paths())
-        EXPECT_EQ(r.out.find(std::string("\nok   ") + roughpi::counting_path_name(path) + " pi(10^") != std::string::npos,
+        EXPECT_EQ(r.out.find(std::string("\nok   ") + roughpi::counting_path_name(path) + " pi(10^") !=
+                      std::string::npos,
                   roughpi::counting_path_available(path))
             << roughpi::counting_path_name(path);
     for (const auto& args : {std::vector<std::string>{"--test", "5"}, {"--test=0"}, {"--test", "--range", "1", "2"}}) {

@@ -60,8 +60,7 @@ std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, 
     return base + w * t;
 }
 
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k)
+std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k)
 {
     if (k == 2)
         return count_factor_pairs(n, b, w, r);
@@ -69,8 +68,7 @@ std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w,
     std::int32_t p = wheel_prefix_count[b % WHEEL_MODULUS];
     std::int64_t u = b + wheel_gaps[p];
     std::int32_t q = next_wheel_position(p);
-    const auto lim = static_cast<std::int64_t>(
-        std::pow(static_cast<double>(n) + FLOOR_NUDGE, 1.0 / k) + FLOOR_NUDGE);
+    const auto lim = static_cast<std::int64_t>(std::pow(static_cast<double>(n) + FLOOR_NUDGE, 1.0 / k) + FLOOR_NUDGE);
     while (u <= lim) {
         total += count_factor_tuples(n / u, u, w, 2, k - 1);
         u += wheel_gaps[q];
@@ -81,8 +79,8 @@ std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w,
 
 std::int64_t prime_count(std::int64_t x)
 {
-    const std::int32_t mobius_table[29] = {0, 1, -1, -1, 0, -1, 1, -1, 0, 0, 1, -1, 0, -1, 1,
-                                           1, 0, -1, 0, -1, 0, 1, 1, -1, 0, 0, 1, 0, 0};
+    const std::int32_t mobius_table[29] = {0, 1, -1, -1, 0,  -1, 1, -1, 0,  0, 1, -1, 0, -1, 1,
+                                           1, 0, -1, 0,  -1, 0,  1, 1,  -1, 0, 0, 1,  0, 0};
     const std::int32_t small_prime_count_table[17] = {0, 0, 1, 2, 2, 3, 3, 4, 4, 4, 4, 5, 5, 6, 6, 6, 6};
     if (x < 2)
         return 0;
@@ -109,8 +107,7 @@ std::int64_t prime_count(std::int64_t x)
             else
                 e = count_factor_tuples(y, FIRST_ROUGH, factorial, 1, j);
             std::int64_t& s = term_sums[i * j];
-            s = static_cast<std::int64_t>(std::pow(-1.0, j + 1) * static_cast<double>(e) * m +
-                                          static_cast<double>(s));
+            s = static_cast<std::int64_t>(std::pow(-1.0, j + 1) * static_cast<double>(e) * m + static_cast<double>(s));
         }
     }
     double result = 6.0;

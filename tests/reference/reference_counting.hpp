@@ -12,8 +12,7 @@
 namespace roughpi::reference {
 
 std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r);
-std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                 std::int32_t k);
+std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k);
 // pi(x) for 0 <= x <= 10^14.
 std::int64_t prime_count(std::int64_t x);
 

@@ -27,7 +27,10 @@ TEST_F(PrimeCountTest, PowersOfTenAbove10To12)
         }
 }
 
-TEST_F(PrimeCountTest, KnownValuesUpTo10To15) { roughpi::testing::check_known_values(quick_limit + 1, 1'000'000'000'000'000); }
+TEST_F(PrimeCountTest, KnownValuesUpTo10To15)
+{
+    roughpi::testing::check_known_values(quick_limit + 1, 1'000'000'000'000'000);
+}
 
 // 2^53 is the first x whose pair count runs past the exact range of the vector
 // paths' double-precision quotients.

@@ -58,8 +58,8 @@ std::int64_t factorial(int k) { return k <= 1 ? 1 : k * factorial(k - 1); }
 
 // Enumerates non-decreasing tuples from `first` on; counts[] holds how many
 // times each chosen value occurred, as (value, multiplicity) runs.
-std::int64_t weighted(std::int64_t n, std::int64_t first, int left, std::int64_t b, std::int64_t w,
-                      int r, std::vector<std::pair<std::int64_t, int>>& runs)
+std::int64_t weighted(std::int64_t n, std::int64_t first, int left, std::int64_t b, std::int64_t w, int r,
+                      std::vector<std::pair<std::int64_t, int>>& runs)
 {
     if (left == 0) {
         std::int64_t weight = w;

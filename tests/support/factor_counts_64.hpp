@@ -32,14 +32,13 @@ inline std::int64_t count_factor_pairs(std::int64_t n, std::int64_t b, std::int6
     return count_factor_pairs(n, b, w, r, detail::kernels_of(path));
 }
 
-inline std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                        std::int32_t k, counting_path path)
+inline std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k,
+                                        counting_path path)
 {
     return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::kernels_of(path)));
 }
 
-inline std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r,
-                                        std::int32_t k)
+inline std::int64_t count_factor_tuples(std::int64_t n, std::int64_t b, std::int64_t w, std::int32_t r, std::int32_t k)
 {
     return static_cast<std::int64_t>(detail::count_factor_tuples_wide(n, b, w, r, k, detail::best_kernels()));
 }

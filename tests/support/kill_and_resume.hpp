@@ -30,7 +30,7 @@ inline void kill_and_resume(const std::string& x_text, double longest_run, std::
     for (int kill = 0; kill < 3; ++kill) {
         const double seconds = std::uniform_real_distribution<double>(0.05, longest_run)(rng);
         const outcome killed = run_command("timeout -s KILL " + std::to_string(seconds) + " " + cli_program() +
-                                     " -t 2 --checkpoint '" + path + "' " + x_text);
+                                           " -t 2 --checkpoint '" + path + "' " + x_text);
         SCOPED_TRACE("killed after " + std::to_string(seconds) + " s");
         EXPECT_TRUE(killed.status == 137 || killed.status == 0) << killed.status << " " << killed.err;
         const std::string text = read_file(path);

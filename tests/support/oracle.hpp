@@ -57,7 +57,7 @@ struct batch {
 inline double estimated_cost(std::int64_t x, counting_path path)
 {
     return std::pow(static_cast<double>(std::max<std::int64_t>(x, 1)), 0.81) *
-           (path == counting_path::portable ? 5.0 : 1.0);
+        (path == counting_path::portable ? 5.0 : 1.0);
 }
 
 inline double seconds_since(std::chrono::steady_clock::time_point start)
@@ -101,8 +101,8 @@ inline void check_against_primecount(const std::vector<batch>& batches)
     for (const batch& b : batches)
         for (const std::int64_t x : b.xs)
             for (const counting_path path : b.paths)
-                counts.push_back(
-                    {static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin()), path, -1, "", 0.0});
+                counts.push_back({static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin()),
+                                  path, -1, "", 0.0});
     // Largest first, so that the threads finish together.
     std::stable_sort(counts.begin(), counts.end(), [&](const count& a, const count& b) {
         return estimated_cost(xs[a.x], a.path) > estimated_cost(xs[b.x], b.path);
@@ -149,14 +149,15 @@ inline void check_against_primecount(const std::vector<batch>& batches)
         if (c.error.empty() && c.pi == truth[c.x])
             continue;
         if (++wrong <= 20) {  // enough to see a pattern, not a flood
-            ADD_FAILURE() << "pi(" << xs[c.x] << ") on the " << roughpi::counting_path_name(c.path) << " path: "
-                          << (c.error.empty() ? std::to_string(c.pi) : "threw: " + c.error) << ", primecount "
-                          << truth[c.x];
+            ADD_FAILURE() << "pi(" << xs[c.x] << ") on the " << roughpi::counting_path_name(c.path)
+                          << " path: " << (c.error.empty() ? std::to_string(c.pi) : "threw: " + c.error)
+                          << ", primecount " << truth[c.x];
         }
     }
     EXPECT_EQ(wrong, 0) << "counts that differ from primecount's, out of " << counts.size();
 
-    std::string times = std::to_string(xs.size()) + " x, " + std::to_string(counts.size()) + " counts; processor seconds: ";
+    std::string times =
+        std::to_string(xs.size()) + " x, " + std::to_string(counts.size()) + " counts; processor seconds: ";
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "primecount %.1f", oracle_seconds);
     times += buffer;
@@ -204,7 +205,7 @@ inline std::int64_t previous_prime(std::int64_t n)
 // p^2 - 1, p^2, p^2 + 1 and p^3 - 1, p^3, p^3 + 1: the squares of `squares`
 // and the cubes of `cubes`.
 inline std::vector<std::int64_t> next_to_prime_powers(const std::vector<std::int64_t>& squares,
-                                               const std::vector<std::int64_t>& cubes)
+                                                      const std::vector<std::int64_t>& cubes)
 {
     std::vector<std::int64_t> xs;
     for (const std::int64_t p : squares)
@@ -292,8 +293,9 @@ inline std::vector<batch> other_paths(const std::vector<std::int64_t>& xs)
         if (path == roughpi::best_counting_path())
             continue;
         const std::size_t some = path == counting_path::portable ? 6 : 20;
-        batches.push_back({for_this_build({xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(std::min(some, xs.size()))}),
-                           {path}});
+        batches.push_back(
+            {for_this_build({xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(std::min(some, xs.size()))}),
+             {path}});
     }
     return batches;
 }

@@ -83,8 +83,8 @@ bool is_timed_count(const std::string& line, const std::string& count)
     const std::string head = count + "  (";
     const auto point = line.find('.');
     return line.rfind(head, 0) == 0 && point != std::string::npos && point > head.size() &&
-           line.find_first_not_of("0123456789", head.size()) == point &&
-           line.find_first_not_of("0123456789", point + 1) == point + 4 && line.substr(point + 4) == " s)";
+        line.find_first_not_of("0123456789", head.size()) == point &&
+        line.find_first_not_of("0123456789", point + 1) == point + 4 && line.substr(point + 4) == " s)";
 }
 
 }  // namespace roughpi::testing

@@ -26,7 +26,7 @@ inline std::string seed_note(std::uint32_t seed)
 }  // namespace roughpi::testing
 
 // A generator for this test, seeded by test_seed(), with the seed traced.
-#define ROUGHPI_SEEDED_RNG(rng)                                                \
-    const std::uint32_t rng##_seed = ::roughpi::testing::test_seed();          \
-    SCOPED_TRACE(::roughpi::testing::seed_note(rng##_seed));                   \
-    std::mt19937_64 rng(rng##_seed)
+#define ROUGHPI_SEEDED_RNG(rng)                                                                                        \
+  const std::uint32_t rng##_seed = ::roughpi::testing::test_seed();                                                    \
+  SCOPED_TRACE(::roughpi::testing::seed_note(rng##_seed));                                                             \
+  std::mt19937_64 rng(rng##_seed)

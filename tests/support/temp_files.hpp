@@ -23,8 +23,8 @@ namespace roughpi::testing {
 inline std::string temp_path(const std::string& name)
 {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "roughpi-" + std::to_string(ROUGHPI_GETPID()) + "-" +
-           (test ? test->name() : "none") + "-" + name;
+    return ::testing::TempDir() + "roughpi-" + std::to_string(ROUGHPI_GETPID()) + "-" + (test ? test->name() : "none") +
+        "-" + name;
 }
 
 // The whole content of a file ("" when it cannot be read).

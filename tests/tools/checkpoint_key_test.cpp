@@ -20,10 +20,10 @@
 
 namespace {
 
-using roughpi::tools::checkpoint_refused;
-using roughpi::tools::siphash_key;
 using roughpi::testing::read_file;
 using roughpi::testing::temp_path;
+using roughpi::tools::checkpoint_refused;
+using roughpi::tools::siphash_key;
 
 // The key 00 01 ... 0f.
 constexpr siphash_key reference_key{0x0706050403020100ull, 0x0f0e0d0c0b0a0908ull};
@@ -38,9 +38,15 @@ TEST(CheckpointKeyTest, KeyFilesAreReadStrictly)
     EXPECT_EQ(roughpi::tools::checkpoint_key_text(key), text);
 
     const std::string path = temp_path("key");
-    const std::string bad_texts[] = {std::string(), text.substr(0, 32), text.substr(1), text + "\n", text + "0",
-                                     "000102030405060708090A0B0C0D0E0F\n", "000102030405060708090a0b0c0d0e0f\r\n",
-                                     " 00102030405060708090a0b0c0d0e0f\n", std::string(4096, '0')};
+    const std::string bad_texts[] = {std::string(),
+                                     text.substr(0, 32),
+                                     text.substr(1),
+                                     text + "\n",
+                                     text + "0",
+                                     "000102030405060708090A0B0C0D0E0F\n",
+                                     "000102030405060708090a0b0c0d0e0f\r\n",
+                                     " 00102030405060708090a0b0c0d0e0f\n",
+                                     std::string(4096, '0')};
     for (const std::string& bad : bad_texts) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
         try {
@@ -48,8 +54,9 @@ TEST(CheckpointKeyTest, KeyFilesAreReadStrictly)
             ADD_FAILURE() << "taken: '" << bad << "'";
         } catch (const checkpoint_refused& refused) {
             EXPECT_EQ(std::string(refused.what()),
-                      "checkpoint key '" + path + "' is not a key file: it must hold 32 lowercase hex digits and a "
-                                                  "newline, nothing else");
+                      "checkpoint key '" + path +
+                          "' is not a key file: it must hold 32 lowercase hex digits and a "
+                          "newline, nothing else");
         }
     }
     std::remove(path.c_str());
@@ -82,17 +89,15 @@ void with_environment(const char* config_home, const char* home, Body body)
 
 TEST(CheckpointKeyTest, TheUsersKeyIsWhereTheEnvironmentSays)
 {
-    with_environment("/config", "/home/u", [] {
-        EXPECT_EQ(roughpi::tools::user_checkpoint_key_path(), "/config/roughpi/checkpoint.key");
-    });
+    with_environment("/config", "/home/u",
+                     [] { EXPECT_EQ(roughpi::tools::user_checkpoint_key_path(), "/config/roughpi/checkpoint.key"); });
     // A relative XDG_CONFIG_HOME is not to be used.
     for (const char* config : {static_cast<const char*>(nullptr), "", "relative"})
         with_environment(config, "/home/u", [] {
             EXPECT_EQ(roughpi::tools::user_checkpoint_key_path(), "/home/u/.config/roughpi/checkpoint.key");
         });
-    with_environment(nullptr, nullptr, [] {
-        EXPECT_THROW(roughpi::tools::user_checkpoint_key_path(), checkpoint_refused);
-    });
+    with_environment(nullptr, nullptr,
+                     [] { EXPECT_THROW(roughpi::tools::user_checkpoint_key_path(), checkpoint_refused); });
 }
 
 TEST(CheckpointKeyTest, TheUsersKeyIsMadeOnceForTheUserAlone)

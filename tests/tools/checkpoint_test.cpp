@@ -24,11 +24,11 @@
 
 namespace {
 
+using roughpi::testing::read_file;
+using roughpi::testing::temp_path;
 using roughpi::tools::checkpoint;
 using roughpi::tools::checkpoint_refused;
 using roughpi::tools::siphash_key;
-using roughpi::testing::read_file;
-using roughpi::testing::temp_path;
 
 void write_file(const std::string& path, const std::string& text)
 {
@@ -110,8 +110,8 @@ TEST_F(CheckpointTest, HoldsWhatWasRecordedAndResumesExactly)
 {
     ASSERT_GT(pieces.size(), 6u);
     const std::string text = file_with(5);
-    EXPECT_EQ(text.rfind("roughpi-checkpoint 3 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0),
-              0u)
+    EXPECT_EQ(
+        text.rfind("roughpi-checkpoint 3 roughpi=" + std::string(roughpi::version()) + " x=20000000000 pieces=", 0), 0u)
         << text;
     checkpoint file(path, x, pieces, key);
     for (std::size_t i = 0; i < pieces.size(); ++i)
@@ -180,8 +180,9 @@ TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
         return "not refused";
     };
     EXPECT_NE(refusal(whole, x + 1).find("belongs to the count of 20000000000, not of 20000000001"), std::string::npos);
-    EXPECT_NE(refusal("roughpi-checkpoint 4 whatever comes in version 4\n", x).find("is in format version 4; this "
-                                                                                    "roughpi reads version 3"),
+    EXPECT_NE(refusal("roughpi-checkpoint 4 whatever comes in version 4\n", x)
+                  .find("is in format version 4; this "
+                        "roughpi reads version 3"),
               std::string::npos);
     // Version 1, whose lines are bound to nothing, and version 2, whose
     // checks anyone can work out, are not taken up.
@@ -194,7 +195,12 @@ TEST_F(CheckpointTest, FilesOfOtherCountsVersionsAndSplitsAreRefused)
                         "hash that anyone can work out anew. Remove it, and the count starts afresh"),
               std::string::npos);
     EXPECT_NE(refusal("#!/bin/sh\necho precious\n", x).find("is not a roughpi checkpoint"), std::string::npos);
-    EXPECT_NE(refusal(std::string("\x7f" "ELF\x02\x01", 6), x).find("is not a roughpi checkpoint"), std::string::npos);
+    EXPECT_NE(refusal(std::string("\x7f"
+                                  "ELF\x02\x01",
+                                  6),
+                      x)
+                  .find("is not a roughpi checkpoint"),
+              std::string::npos);
 
     // Another split, and another writer, each with a first line that checks.
     const auto header_with = [&](const std::string& from, const std::string& to) {
@@ -236,8 +242,9 @@ TEST_F(CheckpointTest, LinesFromOtherCountsAndForgedLinesAreRefused)
     std::remove(other_path.c_str());
     const std::string foreign_line = other_text.substr(other_text.find('\n') + 1);
     EXPECT_EQ(refusal_of(header + foreign_line + whole.substr(header.size() + first_record.size())),
-              "checkpoint '" + path + "' is damaged: line 2 does not check: it was changed, or it comes from another "
-                                      "checkpoint");
+              "checkpoint '" + path +
+                  "' is damaged: line 2 does not check: it was changed, or it comes from another "
+                  "checkpoint");
 
     // Forged lines whose check is right.
     const std::string content = first_record.substr(0, first_record.find(" mac="));
@@ -257,10 +264,12 @@ TEST_F(CheckpointTest, LinesFromOtherCountsAndForgedLinesAreRefused)
         std::string message;
     } cases[] = {
         {forged("piece " + missing_index), "line 2 is not the record of a piece"},
-        {forged("piece " + missing_index + " " + words[2]), "line 2, piece " + missing_index +
-                                                                ": the fingerprint is not that of this count's piece"},
-        {forged(words[0] + " " + words[1] + " " + words[2]), "line 2, piece " + words[1] + ": a record of this piece "
-                                                                                         "holds 1 term, this line 0"},
+        {forged("piece " + missing_index + " " + words[2]),
+         "line 2, piece " + missing_index + ": the fingerprint is not that of this count's piece"},
+        {forged(words[0] + " " + words[1] + " " + words[2]),
+         "line 2, piece " + words[1] +
+             ": a record of this piece "
+             "holds 1 term, this line 0"},
         {forged(content + " " + words[3]), "holds 1 term, this line 2"},
         {forged(words[0] + " " + words[1] + " " + words[2] + " " + other_k + words[3].substr(k.size())),
          ": the piece adds to term " + k + ", not to term " + other_k},
@@ -303,8 +312,9 @@ TEST_F(CheckpointTest, WithoutTheKeyNoLineCanBeMadeThatChecks)
     };
     const std::uint64_t seed = fnv(header.substr(0, header.find(" mac=")), 0xcbf29ce484222325ull);
     const siphash_key forger{0x1111111111111111ull, 0x2222222222222222ull};
-    const std::string does_not_check = "checkpoint '" + path + "' is damaged: line 2 does not check: it was changed, "
-                                       "or it comes from another checkpoint";
+    const std::string does_not_check = "checkpoint '" + path +
+        "' is damaged: line 2 does not check: it was changed, "
+        "or it comes from another checkpoint";
     for (const std::string& line : {raised + " mac=" + hex16(fnv(raised, seed)) + "\n",
                                     with_mac(forger, raised, header_mac_of(header)), with_mac(forger, raised)})
         EXPECT_EQ(refusal_of(header + line + rest), does_not_check) << line;

@@ -12,7 +12,9 @@ namespace roughpi::tools {
 
 checkpoint::checkpoint(const std::string& path, std::int64_t x, std::span<const prime_count_piece> pieces,
                        const siphash_key& key, std::stop_token stop)
-    : path_(path), name_("checkpoint '" + printable(path) + "'"), format_(x, pieces, key)
+    : path_(path)
+    , name_("checkpoint '" + printable(path) + "'")
+    , format_(x, pieces, key)
 {
     // Asked first, for a clear message; asked again of what was opened, as the
     // path may have changed in between.

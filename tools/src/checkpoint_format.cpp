@@ -110,13 +110,15 @@ std::string checkpoint_key_id(const siphash_key& key)
     return hex16(siphash24(key, "roughpi checkpoint key id")).substr(0, KEY_ID_HEX);
 }
 
-checkpoint_format::checkpoint_format(std::int64_t x, std::span<const prime_count_piece> pieces,
-                                     const siphash_key& key)
-    : x_(x), pieces_(pieces), key_(key), key_id_(checkpoint_key_id(key))
+checkpoint_format::checkpoint_format(std::int64_t x, std::span<const prime_count_piece> pieces, const siphash_key& key)
+    : x_(x)
+    , pieces_(pieces)
+    , key_(key)
+    , key_id_(checkpoint_key_id(key))
 {
     const std::string content = std::string(MAGIC) + " " + std::to_string(VERSION) + " roughpi=" + roughpi::version() +
-                                " x=" + std::to_string(x) + " pieces=" + std::to_string(pieces.size()) +
-                                " split=" + hex16(split_hash(pieces)) + " key=" + key_id_;
+        " x=" + std::to_string(x) + " pieces=" + std::to_string(pieces.size()) + " split=" + hex16(split_hash(pieces)) +
+        " key=" + key_id_;
     header_mac_ = hex16(mac_of(key_, "", content));
     header_ = content + std::string(MAC) + header_mac_ + "\n";
 }
@@ -138,7 +140,7 @@ std::size_t checkpoint_format::largest_text() const
 {
     // "piece <index> <16 hex> <term>:<16 hex>:<16 hex> mac=<16 hex>\n", at its longest.
     const std::size_t record = 6 + decimal_digits(pieces_.size()) + 1 + HEX + 1 +
-                               decimal_digits(prime_count_sums::TERMS) + 1 + HEX + 1 + HEX + MAC.size() + HEX + 1;
+        decimal_digits(prime_count_sums::TERMS) + 1 + HEX + 1 + HEX + MAC.size() + HEX + 1;
     // Every piece once, and the cut start of one more line to spare.
     return header_.size() + (pieces_.size() + 1) * record;
 }
@@ -201,8 +203,7 @@ void checkpoint_format::check_first_line(std::string_view text, std::string_view
     if (text.substr(0, first_end + 1) != header_)
         throw checkpoint_refused(name + " belongs to another split of the count (" + std::to_string(file_pieces) +
                                  " pieces, split " + hex16(file_split) + "), not this one (" +
-                                 std::to_string(pieces_.size()) + " pieces, split " + hex16(split_hash(pieces_)) +
-                                 ")");
+                                 std::to_string(pieces_.size()) + " pieces, split " + hex16(split_hash(pieces_)) + ")");
 }
 
 checkpoint_contents checkpoint_format::read(std::string_view text, std::string_view path) const

@@ -84,8 +84,7 @@ bool is_absolute(const std::string& path) { return path.starts_with('/'); }
 
 bool parse_checkpoint_key(std::string_view text, siphash_key& key)
 {
-    if (text.size() != KEY_TEXT || text.back() != '\n' ||
-        text.find_first_not_of("0123456789abcdef") != KEY_TEXT - 1)
+    if (text.size() != KEY_TEXT || text.back() != '\n' || text.find_first_not_of("0123456789abcdef") != KEY_TEXT - 1)
         return false;
     std::uint64_t words[2] = {0, 0};
     for (std::size_t i = 0; i < KEY_BYTES; ++i) {
@@ -136,8 +135,9 @@ siphash_key read_checkpoint_key(const std::string& path)
         throw checkpoint_refused("cannot read " + name + (why.empty() ? std::string() : ": " + why));
     siphash_key key;
     if (!parse_checkpoint_key(text, key))
-        throw checkpoint_refused(name + " is not a key file: it must hold 32 lowercase hex digits and a newline, "
-                                        "nothing else");
+        throw checkpoint_refused(name +
+                                 " is not a key file: it must hold 32 lowercase hex digits and a newline, "
+                                 "nothing else");
     return key;
 }
 

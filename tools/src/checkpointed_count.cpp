@@ -20,7 +20,12 @@ std::int64_t prime_count_with_checkpoint(std::int64_t x, const checkpointed_opti
     checkpoint file(options.file, x, pieces, options.key, options.stop);
     const double first_share = options.double_check ? 0.5 : 1.0;
     const std::int64_t pi = count_the_rest(
-        file, options.threads, [&](double share) { if (progress) progress(first_share * share); }, options.stop);
+        file, options.threads,
+        [&](double share) {
+            if (progress)
+                progress(first_share * share);
+        },
+        options.stop);
     if (!options.double_check)
         return pi;
     parallel_options other;

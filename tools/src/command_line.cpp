@@ -22,8 +22,21 @@ namespace roughpi::tools {
 namespace {
 
 enum class arg_kind {
-    number, time, double_check, threads, status, no_status, checkpoint, checkpoint_key, output, kind, help, version,
-    self_test, end_of_options, unknown_option
+    number,
+    time,
+    double_check,
+    threads,
+    status,
+    no_status,
+    checkpoint,
+    checkpoint_key,
+    output,
+    kind,
+    help,
+    version,
+    self_test,
+    end_of_options,
+    unknown_option
 };
 
 // Every spelling of the options that ask for a kind: ours, which messages
@@ -50,7 +63,10 @@ constexpr kind_spelling kind_spellings[] = {
 
 // True for what looks like an option rather than the value of one: '-' and
 // anything but a digit ("-5" is a negative number), or '-' alone.
-bool looks_like_option(std::string_view arg) { return arg.starts_with('-') && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9'); }
+bool looks_like_option(std::string_view arg)
+{
+    return arg.starts_with('-') && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9');
+}
 
 // What one argument is. Anything after "--" is a number; before it, so is
 // "-" and anything starting with '-' and a digit ("-5" is a negative number,
@@ -111,8 +127,8 @@ bool parse_threads(std::string_view text, int& threads)
 // "--output") gives it: from "--output=FILE" or the next argument. Records what is wrong with it
 // in line.errors and returns false; a next argument that looks like an option
 // is left to be read as one.
-bool take_file(command_line& line, std::string_view option, std::string_view arg, int argc,
-               const char* const* argv, int& i, std::string& file)
+bool take_file(command_line& line, std::string_view option, std::string_view arg, int argc, const char* const* argv,
+               int& i, std::string& file)
 {
     std::string quoted = "'";
     quoted.append(option).append("'");
@@ -132,10 +148,10 @@ bool take_file(command_line& line, std::string_view option, std::string_view arg
         return false;
     }
     if (value.empty() || value.starts_with('-')) {
-        line.errors.push_back(quoted + (value.empty() ? " needs the name of a file"
-                                                      : " needs the name of a file, not '" + printable(value) +
-                                                            "' (write ./" + printable(value) +
-                                                            " for a file whose name starts with '-')"));
+        line.errors.push_back(quoted +
+                              (value.empty() ? " needs the name of a file"
+                                             : " needs the name of a file, not '" + printable(value) + "' (write ./" +
+                                       printable(value) + " for a file whose name starts with '-')"));
         return false;
     }
     file = value;
@@ -278,9 +294,10 @@ command_line parse_command_line(int argc, const char* const* argv)
             take_file(line, "--output", arg, argc, argv, i, line.output);
             break;
         case arg_kind::kind: {
-            const count_kind kind = std::find_if(std::begin(kind_spellings), std::end(kind_spellings),
-                                                 [&](const kind_spelling& k) { return arg == k.option; })
-                                        ->kind;
+            const count_kind kind =
+                std::find_if(std::begin(kind_spellings), std::end(kind_spellings), [&](const kind_spelling& k) {
+                    return arg == k.option;
+                })->kind;
             if (line.kind != count_kind::pi && line.kind != kind)
                 line.errors.push_back(std::string("'") + kind_option(line.kind) + "' and '" + kind_option(kind) +
                                       "' ask for different things: give one of them");
@@ -310,7 +327,7 @@ command_line parse_command_line(int argc, const char* const* argv)
         const number_range range = range_of(line.kind);
         const auto outside = [&](const std::string& text) {
             return std::string(kind_option(line.kind)) + " '" + text + "': " + range.name + " must be from " +
-                   std::to_string(range.least) + " to " + std::to_string(range.largest) + range.why;
+                std::to_string(range.least) + " to " + std::to_string(range.largest) + range.why;
         };
         for (const auto& [index, text] : out_of_range)
             line.errors[index] = outside(text);
@@ -332,15 +349,17 @@ command_line parse_command_line(int argc, const char* const* argv)
     }
     if (line.help || line.version)
         line.errors.clear();
-    else if (line.self_test && (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() ||
-                                !line.output.empty() || line.double_check))
+    else if (line.self_test &&
+             (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() ||
+              !line.output.empty() || line.double_check))
         line.errors.push_back("--test checks this program and takes no numbers, and of the options only --threads");
     else if (!line.self_test && line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
     else if (line.checkpoint.empty() && !line.checkpoint_key.empty())
         line.errors.push_back("--checkpoint-key is the key of a checkpoint: give --checkpoint FILE too");
     else if (!line.checkpoint.empty() && line.kind == count_kind::range)
-        line.errors.push_back("--checkpoint keeps a count of pi(X) or p_N, and --range counts a range: give one of them");
+        line.errors.push_back(
+            "--checkpoint keeps a count of pi(X) or p_N, and --range counts a range: give one of them");
     else if (!line.checkpoint.empty() && line.numbers.size() > 1)
         line.errors.push_back("--checkpoint keeps one count: give one number, and each count a file of its own");
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
@@ -355,20 +374,29 @@ command_line parse_command_line(int argc, const char* const* argv)
 
 std::string version_text(std::string_view name)
 {
-    return std::string(name) + " " + roughpi::version() + "\n"
-           "Licence: MIT (see LICENSE)\n";
+    return std::string(name) + " " + roughpi::version() +
+        "\n"
+        "Licence: MIT (see LICENSE)\n";
 }
 
 std::string usage_line(std::string_view name, bool other_kinds)
 {
-    std::string usage = "Usage: " + std::string(name) + " [--time] [--threads N] [--output FILE] X [X ...]\n"
-                        "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
+    std::string usage = "Usage: " + std::string(name) +
+        " [--time] [--threads N] [--output FILE] X [X ...]\n"
+        "   or: " +
+        std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
     if (other_kinds)
-        usage += "   or: " + std::string(name) + " [options] --nth N [N ...]\n"
-                 "   or: " + std::string(name) + " --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
-                 "       --riemann-r-inverse X [X ...]\n"
-                 "   or: " + std::string(name) + " [--time] [--threads N] [--output FILE] --range A B [A B ...]\n"
-                 "   or: " + std::string(name) + " [--threads N] --test[=SEED]\n";
+        usage += "   or: " + std::string(name) +
+            " [options] --nth N [N ...]\n"
+            "   or: " +
+            std::string(name) +
+            " --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
+            "       --riemann-r-inverse X [X ...]\n"
+            "   or: " +
+            std::string(name) +
+            " [--time] [--threads N] [--output FILE] --range A B [A B ...]\n"
+            "   or: " +
+            std::string(name) + " [--threads N] --test[=SEED]\n";
     return usage;
 }
 
@@ -377,69 +405,77 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
     char largest[24];
     const auto end = std::to_chars(largest, largest + sizeof(largest), MAX_SUPPORTED_X).ptr;
     const std::string max_x(largest, end);
-    const std::string kinds =
-        other_kinds ? std::string("  --nth, -n, --nth-prime\n"
-                                  "                     print p_N, the N-th prime, for each number N instead (N\n"
-                                  "                     from 1 to ") + std::to_string(MAX_PRIME_INDEX) + ")\n"
-                                  "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
-                                  "                     print the estimate li(X) or R(X), or the x where it is X,\n"
-                                  "                     rounded down, for each X instead\n"
-                                  "  --Li, --Li-inverse the same with the offset Li(x) = li(x) - li(2), which is\n"
-                                  "                     0 at x = 2 (so that --Li-inverse takes X from 0)\n"
-                                  "  -R, --RiemannR, --RiemannR-inverse\n"
-                                  "                     the same as --riemann-r and --riemann-r-inverse\n"
-                                  "  --range            print the number of primes p with A <= p <= B for each\n"
-                                  "                     pair of numbers A B instead (A <= B): by pi(B) - pi(A-1)\n"
-                                  "                     or by a sieve of [A, B], whichever is estimated quicker\n"
-                                  "  --test[=SEED]      check every counting path of this processor against known\n"
-                                  "                     values and each other (a minute at most), print one line\n"
-                                  "                     per check, and exit with 0 if all pass, 1 if any fails;\n"
-                                  "                     random x from SEED (default: drawn; printed either way)\n"
-                                  "  --double-check     count each X twice, independently (other pieces, another\n"
-                                  "                     counting path where there is one; never from a\n"
-                                  "                     checkpoint), and print it only when both agree: about\n"
-                                  "                     twice the time\n"
-                    : std::string();
+    const std::string kinds = other_kinds
+        ? std::string("  --nth, -n, --nth-prime\n"
+                      "                     print p_N, the N-th prime, for each number N instead (N\n"
+                      "                     from 1 to ") +
+            std::to_string(MAX_PRIME_INDEX) +
+            ")\n"
+            "  --li, --li-inverse, --riemann-r, --riemann-r-inverse\n"
+            "                     print the estimate li(X) or R(X), or the x where it is X,\n"
+            "                     rounded down, for each X instead\n"
+            "  --Li, --Li-inverse the same with the offset Li(x) = li(x) - li(2), which is\n"
+            "                     0 at x = 2 (so that --Li-inverse takes X from 0)\n"
+            "  -R, --RiemannR, --RiemannR-inverse\n"
+            "                     the same as --riemann-r and --riemann-r-inverse\n"
+            "  --range            print the number of primes p with A <= p <= B for each\n"
+            "                     pair of numbers A B instead (A <= B): by pi(B) - pi(A-1)\n"
+            "                     or by a sieve of [A, B], whichever is estimated quicker\n"
+            "  --test[=SEED]      check every counting path of this processor against known\n"
+            "                     values and each other (a minute at most), print one line\n"
+            "                     per check, and exit with 0 if all pass, 1 if any fails;\n"
+            "                     random x from SEED (default: drawn; printed either way)\n"
+            "  --double-check     count each X twice, independently (other pieces, another\n"
+            "                     counting path where there is one; never from a\n"
+            "                     checkpoint), and print it only when both agree: about\n"
+            "                     twice the time\n"
+        : std::string();
     return usage_line(name, other_kinds) +
-           "\n"
-           "Prints pi(X), the number of primes p <= X, for each X, one line each.\n"
-           "\n"
-           "X is a whole number from 0 to " + max_x + ", written as\n"
-           "  1000             a plain integer\n"
-           "  1e15, 2.5e3      <digits>[.<digits>]e<digits>, if the value is whole\n"
-           "  10^15, 2^50      <base>^<exponent>\n"
-           "  2^59-1, 1e18+1e9 any of these, then + or - and another of them\n"
-           "with an optional leading '+' and no spaces. Each part must fit in 64 bits.\n"
-           "\n"
-           "Options (anywhere among the numbers):\n"
-           "  --time             follow each count by its wall time:  455052511  (0.002 s)\n"
-           "  -t, --threads N    count on N threads, from 1 to " + std::to_string(MAX_THREADS) + " (also -tN, --threads=N)\n"
-           "                     0 (default): " + std::string(threads_default) + "\n"
-           "  -s, --status       show the progress of counts from 10^12 up on standard\n"
-           "                     error even when it is not a terminal: a line about\n"
-           "                     each second, and one at 100%\n"
-           "  --no-status        never show the progress, not even on a terminal (the\n"
-           "                     last of --status and --no-status wins)\n"
-           "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
-           "                     holds, so that a count that was stopped goes on from\n"
-           "                     where it was (one X only)\n"
-           "  --checkpoint-key FILE\n"
-           "                     check the checkpoint with the key in FILE (32 hex digits)\n"
-           "                     instead of the user's own, which is made on first use\n"
-           "  --output FILE      write the counts to FILE instead of standard output, whole\n"
-           "                     and only when every count is done (the file is replaced)\n" +
-           kinds +
-           "  -h, --help         print this help and exit\n"
-           "  -v, --version      print the version and exit\n"
-           "  --                 end of options: everything after it is a number\n"
-           "\n"
-           "All arguments are checked before the first count starts. If any is bad,\n"
-           "each bad one is reported on standard error, nothing is counted, and the\n"
-           "exit status is 2. When standard error is a terminal, counts from 10^12\n"
-           "up show their progress there, on one line that is erased when done\n"
-           "(see --status and --no-status).\n"
-           "SIGINT (Ctrl-C) and SIGTERM end the program with status 130 and 143;\n"
-           "with --checkpoint, the file then holds every piece finished so far.\n";
+        "\n"
+        "Prints pi(X), the number of primes p <= X, for each X, one line each.\n"
+        "\n"
+        "X is a whole number from 0 to " +
+        max_x +
+        ", written as\n"
+        "  1000             a plain integer\n"
+        "  1e15, 2.5e3      <digits>[.<digits>]e<digits>, if the value is whole\n"
+        "  10^15, 2^50      <base>^<exponent>\n"
+        "  2^59-1, 1e18+1e9 any of these, then + or - and another of them\n"
+        "with an optional leading '+' and no spaces. Each part must fit in 64 bits.\n"
+        "\n"
+        "Options (anywhere among the numbers):\n"
+        "  --time             follow each count by its wall time:  455052511  (0.002 s)\n"
+        "  -t, --threads N    count on N threads, from 1 to " +
+        std::to_string(MAX_THREADS) +
+        " (also -tN, --threads=N)\n"
+        "                     0 (default): " +
+        std::string(threads_default) +
+        "\n"
+        "  -s, --status       show the progress of counts from 10^12 up on standard\n"
+        "                     error even when it is not a terminal: a line about\n"
+        "                     each second, and one at 100%\n"
+        "  --no-status        never show the progress, not even on a terminal (the\n"
+        "                     last of --status and --no-status wins)\n"
+        "  --checkpoint FILE  save the count to FILE as it goes, and take up what FILE\n"
+        "                     holds, so that a count that was stopped goes on from\n"
+        "                     where it was (one X only)\n"
+        "  --checkpoint-key FILE\n"
+        "                     check the checkpoint with the key in FILE (32 hex digits)\n"
+        "                     instead of the user's own, which is made on first use\n"
+        "  --output FILE      write the counts to FILE instead of standard output, whole\n"
+        "                     and only when every count is done (the file is replaced)\n" +
+        kinds +
+        "  -h, --help         print this help and exit\n"
+        "  -v, --version      print the version and exit\n"
+        "  --                 end of options: everything after it is a number\n"
+        "\n"
+        "All arguments are checked before the first count starts. If any is bad,\n"
+        "each bad one is reported on standard error, nothing is counted, and the\n"
+        "exit status is 2. When standard error is a terminal, counts from 10^12\n"
+        "up show their progress there, on one line that is erased when done\n"
+        "(see --status and --no-status).\n"
+        "SIGINT (Ctrl-C) and SIGTERM end the program with status 130 and 143;\n"
+        "with --checkpoint, the file then holds every piece finished so far.\n";
 }
 
 }  // namespace roughpi::tools

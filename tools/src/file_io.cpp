@@ -44,7 +44,7 @@ int open_or_create(const std::string& path)
 {
     return ::_open(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
-void make_blocking(int) {}
+void make_blocking(int) { }
 int create_new(const std::string& path)
 {
     return ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -64,10 +64,7 @@ lock_result lock_for_this_process(int, std::stop_token stop)
 {
     return stop.stop_requested() ? lock_result::stopped : lock_result::locked;
 }
-long long read_some(int fd, char* buffer, std::size_t size)
-{
-    return ::_read(fd, buffer, static_cast<unsigned>(size));
-}
+long long read_some(int fd, char* buffer, std::size_t size) { return ::_read(fd, buffer, static_cast<unsigned>(size)); }
 static long long write_some(int fd, const char* data, std::size_t size)
 {
     return ::_write(fd, data, static_cast<unsigned>(size));

@@ -10,7 +10,8 @@
 namespace roughpi::tools {
 
 output_file::output_file(std::string path)
-    : path_(std::move(path)), temporary_(path_ + "." + std::to_string(file_io::process_id()) + ".tmp")
+    : path_(std::move(path))
+    , temporary_(path_ + "." + std::to_string(file_io::process_id()) + ".tmp")
 {
     std::string shown = "'";
     shown.append(printable(path_)).append("'");

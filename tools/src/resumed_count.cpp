@@ -6,7 +6,7 @@
 namespace roughpi::tools {
 
 std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress,
-                           std::stop_token stop)
+                            std::stop_token stop)
 {
     const double held = file.share_held();
     if (progress)

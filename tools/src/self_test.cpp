@@ -50,7 +50,10 @@ constexpr known known_primes[] = {
 
 class checks {
 public:
-    explicit checks(const std::function<void(const std::string&)>& print) : print_(print) {}
+    explicit checks(const std::function<void(const std::string&)>& print)
+        : print_(print)
+    {
+    }
 
     // One check: `what` computes the value, which must be `expected`.
     template <class F>
@@ -59,9 +62,9 @@ public:
         std::string line;
         try {
             const std::int64_t got = what();
-            line = got == expected ? "ok   " + label + " = " + std::to_string(got)
-                                   : "FAIL " + label + " = " + std::to_string(got) + ", not " +
-                                         std::to_string(expected);
+            line = got == expected
+                ? "ok   " + label + " = " + std::to_string(got)
+                : "FAIL " + label + " = " + std::to_string(got) + ", not " + std::to_string(expected);
         } catch (const std::exception& error) {
             line = "FAIL " + label + ": " + error.what();
         }

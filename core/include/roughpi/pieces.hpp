@@ -182,8 +182,7 @@ ROUGHPI_API std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count
 // this piece already.
 ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums);
 // The same on a given path; throws input_error when the path is not available.
-ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums,
-                                       counting_path path);
+ROUGHPI_API void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sums, counting_path path);
 // The same, for a piece that may be stopped: the count looks at `stop` every
 // few milliseconds of its work, and once a stop is requested it throws
 // cancelled and leaves sums as they were (what it had counted of the piece
@@ -220,7 +219,6 @@ ROUGHPI_API std::int64_t prime_count_from_sums(const prime_count_sums& sums, con
 // checked against that list rather than a split worked out again (each
 // piece sealed, in its place, and as many as its split has). Throws
 // input_error when the list is not the whole split of the sums' x.
-ROUGHPI_API std::int64_t prime_count_from_sums(const prime_count_sums& sums,
-                                               std::span<const prime_count_piece> split);
+ROUGHPI_API std::int64_t prime_count_from_sums(const prime_count_sums& sums, std::span<const prime_count_piece> split);
 
 }  // namespace roughpi

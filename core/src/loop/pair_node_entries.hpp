@@ -58,8 +58,14 @@ class pair_node_entries {
 public:
     // `first` rough, at wheel position `position`.
     pair_node_entries(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
-        : n_(n), w_(w), last_(last), u1_(first), q1_(position), cycle_(first / WHEEL_MODULUS),
-          m_(exact_quotient(n, first)), s_(floor_sqrt(m_))
+        : n_(n)
+        , w_(w)
+        , last_(last)
+        , u1_(first)
+        , q1_(position)
+        , cycle_(first / WHEEL_MODULUS)
+        , m_(exact_quotient(n, first))
+        , s_(floor_sqrt(m_))
     {
     }
 

@@ -39,7 +39,7 @@ bool has_avx2() { return __builtin_cpu_supports("avx2") && __builtin_cpu_support
 bool has_avx512()
 {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-           __builtin_cpu_supports("avx512dq");
+        __builtin_cpu_supports("avx512dq");
 }
 #endif
 
@@ -58,8 +58,7 @@ constexpr path_row path_rows[] = {
     {{counting_path::portable, "portable", INT64_MAX, &sum_quotient_counts_portable, nullptr}, &always},
 #if defined(ROUGHPI_HAVE_X86_PATHS)
     {{counting_path::avx2, "avx2", MAX_VECTOR_N, &sum_quotient_counts_avx2, &sum_pair_node_avx2}, &has_avx2},
-    {{counting_path::avx512, "avx512", MAX_VECTOR_N, &sum_quotient_counts_avx512, &sum_pair_node_avx512},
-     &has_avx512},
+    {{counting_path::avx512, "avx512", MAX_VECTOR_N, &sum_quotient_counts_avx512, &sum_pair_node_avx512}, &has_avx512},
 #else
     absent(counting_path::avx2, "avx2"),
     absent(counting_path::avx512, "avx512"),
@@ -110,8 +109,7 @@ const path_kernels& kernels_of(counting_path path)
 {
     const std::size_t row = row_of(path);
     if (row == path_count || !table().available[row])
-        refuse("the counting path '%s' is not available on this processor or in this build",
-               counting_path_name(path));
+        refuse("the counting path '%s' is not available on this processor or in this build", counting_path_name(path));
     return path_rows[row].kernels;
 }
 

@@ -23,8 +23,7 @@
 namespace roughpi::detail {
 
 // n < 2^63 - 1, u0 >= 17 rough, u0 at wheel position q0.
-std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                          std::int64_t count);
+std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count);
 
 // The vector paths' kernels take the same arguments, for n <= MAX_VECTOR_N,
 // and also run the pair counts under a node of the tuple walk as one stream

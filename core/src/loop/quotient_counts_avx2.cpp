@@ -7,7 +7,6 @@
 
 #include <immintrin.h>
 
-
 namespace roughpi::detail {
 
 namespace {
@@ -59,8 +58,7 @@ struct avx2_lanes {
 
 }  // namespace
 
-std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                      std::int64_t count)
+std::int64_t sum_quotient_counts_avx2(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
 {
     return vector_quotient_sum<avx2_lanes>(n, u0, q0, count);
 }

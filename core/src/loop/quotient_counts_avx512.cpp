@@ -11,7 +11,6 @@
 #endif
 #include <immintrin.h>
 
-
 namespace roughpi::detail {
 
 namespace {
@@ -31,9 +30,8 @@ struct avx512_lanes {
         const __m512d uv = _mm512_cvtepi32_pd(u_last);
         // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0 in
         // the lanes past the end of the loop.
-        const __m512d t = active < VECTOR_GROUP
-                              ? _mm512_maskz_div_pd(static_cast<__mmask8>((1u << active) - 1), nv, uv)
-                              : _mm512_div_pd(nv, uv);
+        const __m512d t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(static_cast<__mmask8>((1u << active) - 1), nv, uv)
+                                                : _mm512_div_pd(nv, uv);
         const __m512d reciprocal = _mm512_set1_pd(RECIPROCAL_OF_MODULUS);
         const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
         k_sum = _mm512_add_pd(k_sum, k);
@@ -51,8 +49,7 @@ struct avx512_lanes {
 
 }  // namespace
 
-std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                        std::int64_t count)
+std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
 {
     return vector_quotient_sum<avx512_lanes>(n, u0, q0, count);
 }

@@ -16,8 +16,7 @@ inline std::int64_t coprime_count_up_to_32(std::uint32_t m)
 
 }  // namespace
 
-std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0,
-                                          std::int64_t count)
+std::int64_t sum_quotient_counts_portable(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
 {
     std::int64_t sum = 0;
     std::int32_t q = q0;

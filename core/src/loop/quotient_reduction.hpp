@@ -48,10 +48,7 @@ inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 // to the group's i-th. Multiplying by 0x0101...01 adds every byte into all the
 // bytes above it; no byte overflows, as eight gaps add up to at most
 // 8 * 22 = 176.
-inline std::uint64_t inclusive_byte_sums(std::uint64_t gaps)
-{
-    return gaps * 0x0101010101010101ull;
-}
+inline std::uint64_t inclusive_byte_sums(std::uint64_t gaps) { return gaps * 0x0101010101010101ull; }
 
 // The integer total of lanes that each hold an exact integer below 2^51.
 inline std::int64_t exact_lane_total(const double* lanes, int count)

@@ -86,7 +86,10 @@ private:
 class single_loop_feed {
 public:
     single_loop_feed(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
-        : n_(n), u0_(u0), q0_(q0), count_(count)
+        : n_(n)
+        , u0_(u0)
+        , q0_(q0)
+        , count_(count)
     {
     }
 
@@ -122,7 +125,8 @@ private:
 class pair_node_feed {
 public:
     pair_node_feed(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position, std::int64_t last)
-        : w_(w), entries_(n, w, first, position, last)
+        : w_(w)
+        , entries_(n, w, first, position, last)
     {
     }
 

@@ -111,8 +111,7 @@ inline wide_int vector_stream_sum(Feed& feed)
         while (step(std::integral_constant<int, 0>{}) && step(std::integral_constant<int, 1>{}) &&
                step(std::integral_constant<int, 2>{}) && step(std::integral_constant<int, 3>{}) &&
                step(std::integral_constant<int, 4>{}) && step(std::integral_constant<int, 5>{}) &&
-               step(std::integral_constant<int, 6>{}) && step(std::integral_constant<int, 7>{})) {
-        }
+               step(std::integral_constant<int, 6>{}) && step(std::integral_constant<int, 7>{})) { }
     }
     // Drain: the last READ_BEHIND groups, not read yet (slots no group wrote
     // read as zero).

@@ -105,8 +105,7 @@ ROUGHPI_PARALLEL_API std::int64_t double_checked(std::int64_t x, std::int64_t fi
 // All the pieces of x, in their fixed order (prime_count_pieces into a vector).
 ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x);
 // The same, throwing cancelled once `stop` is requested.
-ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x,
-                                                                           const std::stop_token& stop);
+ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, const std::stop_token& stop);
 // The same for either split.
 ROUGHPI_PARALLEL_API std::vector<prime_count_piece> prime_count_piece_list(std::int64_t x, split_kind split,
                                                                            const std::stop_token& stop);

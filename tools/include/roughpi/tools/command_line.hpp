@@ -38,17 +38,17 @@ enum class status_choice {
 
 struct command_line {
     count_kind kind = count_kind::pi;
-    bool help = false;     // -h, --help: print the help and exit
-    bool version = false;  // -v, --version: print the version and exit
-    bool self_test = false;  // --test, --test=SEED: check every counting path and exit
+    bool help = false;            // -h, --help: print the help and exit
+    bool version = false;         // -v, --version: print the version and exit
+    bool self_test = false;       // --test, --test=SEED: check every counting path and exit
     std::uint64_t test_seed = 0;  // the SEED of --test=SEED (1 and up); 0: draw one
-    bool time = false;     // --time: follow each count by its wall time
-    bool double_check = false;  // --double-check: count twice, independently, and print only what both give
-    int threads = 0;       // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use
+    bool time = false;            // --time: follow each count by its wall time
+    bool double_check = false;    // --double-check: count twice, independently, and print only what both give
+    int threads = 0;  // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use
     status_choice status = status_choice::on_terminal;  // -s, --status, --no-status
-    std::string checkpoint;  // --checkpoint FILE, --checkpoint=FILE; empty when not given
-    std::string checkpoint_key;  // --checkpoint-key FILE: the checkpoint's key; empty: the user's
-    std::string output;      // --output FILE, --output=FILE: the counts go there, whole, at the end
+    std::string checkpoint;                             // --checkpoint FILE, --checkpoint=FILE; empty when not given
+    std::string checkpoint_key;         // --checkpoint-key FILE: the checkpoint's key; empty: the user's
+    std::string output;                 // --output FILE, --output=FILE: the counts go there, whole, at the end
     std::vector<std::int64_t> numbers;  // the x to count, in order
     // One message per bad argument, without the program's name, e.g.
     // "'abc' is not a number"; empty when the command line is good.

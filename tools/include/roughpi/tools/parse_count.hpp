@@ -29,11 +29,11 @@ namespace roughpi::tools {
 
 enum class parse_status {
     ok,
-    not_a_number,    // none of the accepted forms
-    not_whole,       // e-notation whose value has a fractional part, e.g. 2.55e1
-    negative,        // a leading '-', or below 0, e.g. -5 or 2^3-9
-    too_large,       // the value is above 2^63 - 1 (or a part above 2^64 - 1 makes it so)
-    above_limit,     // fits in 64 bits but exceeds the limit passed in
+    not_a_number,        // none of the accepted forms
+    not_whole,           // e-notation whose value has a fractional part, e.g. 2.55e1
+    negative,            // a leading '-', or below 0, e.g. -5 or 2^3-9
+    too_large,           // the value is above 2^63 - 1 (or a part above 2^64 - 1 makes it so)
+    above_limit,         // fits in 64 bits but exceeds the limit passed in
     exponent_too_large,  // an exponent past 2^64 - 1 on 0 or 1, e.g. 0e99999999999999999999
     base_too_large,      // a base past 2^64 - 1 to the power 0
     term_too_large,      // a term past 2^64 - 1 less an offset above 2^63, e.g. 2^64-18446744073709551615

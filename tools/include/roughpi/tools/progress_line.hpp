@@ -37,7 +37,9 @@ public:
     // `name` is "pi" or "nth", what the line shows of what is counted;
     // `style` drawn or lines.
     progress_line(const char* name, std::int64_t x, progress_style style = progress_style::drawn)
-        : name_(name), x_(x), style_(style)
+        : name_(name)
+        , x_(x)
+        , style_(style)
     {
     }
     progress_line(const progress_line&) = delete;
@@ -53,7 +55,7 @@ private:
     const char* name_;
     std::int64_t x_;
     progress_style style_;
-    int shown_ = -1;  // tenths of a percent on the line, or on the last line written
+    int shown_ = -1;                                 // tenths of a percent on the line, or on the last line written
     std::chrono::steady_clock::time_point written_;  // when the last line was written (style lines)
 };
 
@@ -62,7 +64,10 @@ private:
 // end when drawn.
 class count_progress {
 public:
-    count_progress(std::int64_t x, progress_style style) : count_progress("pi", x, x, style) {}
+    count_progress(std::int64_t x, progress_style style)
+        : count_progress("pi", x, x, style)
+    {
+    }
     count_progress(const char* name, std::int64_t x, std::int64_t size, progress_style style);
     // Draws 0.0% at once.
     void start();

@@ -17,6 +17,6 @@ namespace roughpi::tools {
 // share included. When `stop` is requested, the pieces in hand are dropped,
 // the file synced with every piece finished, and roughpi::cancelled thrown.
 std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress,
-                           std::stop_token stop = {});
+                            std::stop_token stop = {});
 
 }  // namespace roughpi::tools
