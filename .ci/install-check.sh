@@ -130,6 +130,26 @@ pkg_config_consumers() {
         $(pkg-config "${pc_options[@]}" --cflags --libs roughpi++) "${link_extra[@]}" ||
         fail "building the C++ consumer (pkg-config ${pc_options[*]} roughpi++) against $name failed"
     "$work/cpp-consumer-$name" "$version" >/dev/null || fail "the C++ consumer (pkg-config) failed against $name"
+    # The README's two programs, with the compile lines it gives them.
+    readme_block cpp >"$work/readme-count.cpp"
+    readme_block c >"$work/readme-count.c"
+    # shellcheck disable=SC2046
+    c++ "${strict[@]}" -O2 "$work/readme-count.cpp" -o "$work/readme-cpp-$name" \
+        $(pkg-config "${pc_options[@]}" --cflags --libs roughpi++) "${link_extra[@]}" ||
+        fail "the README's C++ program does not build against $name"
+    "$work/readme-cpp-$name" | grep -q '^pi(10^12) = 37607912018$' || fail "the README's C++ program failed against $name"
+    # shellcheck disable=SC2046
+    cc -std=c99 -pedantic-errors "${strict[@]}" -O2 "$work/readme-count.c" -o "$work/readme-c-$name" \
+        $(pkg-config "${pc_options[@]}" --cflags --libs roughpi) "${link_extra[@]}" ||
+        fail "the README's C program does not build against $name"
+    [[ $("$work/readme-c-$name") == "pi(10^12) = 37607912018, Li(10^12) = 37607950279" ]] ||
+        fail "the README's C program failed against $name"
+}
+
+# The first block of the README fenced as ```$1.
+readme_block() {
+    awk -v fence='```'"$1" '$0 == fence { inside = 1; next } inside && $0 == "```" { exit } inside { print }' \
+        "$source_dir/README.md"
 }
 
 # Every symbol a shared library exports: the public C++ interface (functions
