@@ -240,11 +240,11 @@ inline std::vector<std::int64_t> next_to_powers_of_17(std::int64_t low, std::int
 inline constexpr std::int64_t slow_limit = 10'000'000'000'000'000;          // 10^16
 inline constexpr std::int64_t portable_slow_limit = 1'000'000'000'000'000;  // 10^15
 
-// 200 random x of every scale in [10^12, 10^16).
-inline std::vector<std::int64_t> large_random_xs(std::mt19937_64& rng)
+// `count` random x of every scale in [10^12, 10^16).
+inline std::vector<std::int64_t> large_random_xs(std::mt19937_64& rng, int count = 200)
 {
     std::vector<std::int64_t> xs;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < count; ++i)
         xs.push_back(scale_uniform(rng, 12, 16));
     return xs;
 }
