@@ -49,17 +49,23 @@ struct count_setup {
     std::stop_token stop;
 };
 
-// pi(x), with a progress line when it is shown.
-std::int64_t count(std::int64_t x, const count_setup& setup)
+// What a count on threads is given, reporting to `progress`.
+roughpi::parallel_options parallel_options_of(const count_setup& setup, count_progress& progress)
 {
-    count_progress progress(x, setup.progress);
-    progress.start();
     roughpi::parallel_options options;
     options.threads = setup.threads;
     options.progress = progress.callback();
     options.stop = setup.stop;
     options.double_check = setup.double_check;
-    return roughpi::prime_count_parallel(x, options);
+    return options;
+}
+
+// pi(x), with a progress line when it is shown.
+std::int64_t count(std::int64_t x, const count_setup& setup)
+{
+    count_progress progress(x, setup.progress);
+    progress.start();
+    return roughpi::prime_count_parallel(x, parallel_options_of(setup, progress));
 }
 
 // What the counts kept in the checkpoint file are given.
@@ -83,12 +89,7 @@ std::int64_t nth(std::int64_t n, const count_setup& setup)
     progress.start();
     if (!setup.checkpoint.empty())
         return nth_prime_with_checkpoint(n, checkpointed(setup), progress.callback());
-    roughpi::parallel_options options;
-    options.threads = setup.threads;
-    options.progress = progress.callback();
-    options.stop = setup.stop;
-    options.double_check = setup.double_check;
-    return roughpi::nth_prime_parallel(n, options);
+    return roughpi::nth_prime_parallel(n, parallel_options_of(setup, progress));
 }
 
 // The primes in [a, b], with a progress line when it is shown.
@@ -96,12 +97,7 @@ std::int64_t range(std::int64_t a, std::int64_t b, const count_setup& setup)
 {
     count_progress progress("range", b, b, setup.progress);
     progress.start();
-    roughpi::parallel_options options;
-    options.threads = setup.threads;
-    options.progress = progress.callback();
-    options.stop = setup.stop;
-    options.double_check = setup.double_check;
-    return roughpi::prime_count_range(a, b, options);
+    return roughpi::prime_count_range(a, b, parallel_options_of(setup, progress));
 }
 
 // roughpi --test: one line per check on standard output, and what failed
