@@ -2,10 +2,13 @@
 // What SIGINT (Ctrl-C) and SIGTERM do to a program that counts.
 #pragma once
 
+#include <memory>
 #include <stop_token>
 #include <thread>
 
 namespace roughpi::tools {
+
+class wake_up;
 
 // Ends the program on SIGINT and SIGTERM (from now on) at once, with the
 // status 128 + the signal's number, after erasing the progress line if one
@@ -18,8 +21,11 @@ void end_on_interrupt();
 // file is synced) and throws
 // roughpi::cancelled; the program then ends with signal() + 128. A second
 // signal ends the program at once, as end_on_interrupt does. A signal
-// handler may not request the stop itself: a thread of this object's looks
-// for the signal every 20 ms and does.
+// handler may not request the stop itself: it wakes a thread of this
+// object's, which does. The thread sleeps until then, or until the object
+// is destroyed, which wakes it too: nothing is polled, and a program that is
+// done ends at once. Throws std::runtime_error when the system gives no
+// pipe (or event) to wake the thread with.
 class stop_on_interrupt {
 public:
     stop_on_interrupt();
@@ -33,6 +39,7 @@ public:
 
 private:
     std::stop_source source_;
+    std::unique_ptr<wake_up> wake_;
     std::jthread watcher_;
 };
 
