@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The n-th prime against primecount's from 10^11 to 10^15, on every thread.
+// The n-th prime against primecount's from 10^11 to 10^14, on every thread
+// (the huge tests take two n at the top of the range).
 #include "support/known_values.hpp"
 #include "support/oracle.hpp"
 
@@ -13,11 +14,11 @@
 
 namespace {
 
-TEST(NthPrimeOracleTest, RandomNFrom10To11To10To15)
+TEST(NthPrimeOracleTest, RandomNFrom10To11To10To14)
 {
     ROUGHPI_SEEDED_RNG(rng);
     for (int i = 0; i < 8; ++i) {
-        const std::int64_t n = roughpi::testing::scale_uniform(rng, 11, 15);
+        const std::int64_t n = roughpi::testing::scale_uniform(rng, 11, 14);
         EXPECT_EQ(roughpi::nth_prime_parallel(n), primecount_nth_prime(n)) << "n = " << n;
     }
 }
