@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang (-DROUGHPI_FUZZ=ON: the fuzzer's
 # coverage, AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for
-# FUZZ_SECONDS (default 60) from its seed corpus in tests/fuzz/corpus/, to
+# FUZZ_SECONDS (default 30) from its seed corpus in tests/fuzz/corpus/, to
 # which the checkpoint target adds fresh checkpoints of this very build. Any
 # crash, hang (10 s on one input), leak or sanitizer report fails it; the
 # input that did so is left in the work folder named at the end.
@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-fuzz}
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 
 cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROUGHPI_FUZZ=ON \
     -DROUGHPI_BUILD_TESTS=OFF -DROUGHPI_BUILD_PERF=OFF
