@@ -41,8 +41,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     std::abort();  // messages never carry control characters
         return 0;
     }
-    if (line.numbers.empty() || line.threads < 0 || line.threads > roughpi::MAX_THREADS)
+    if (line.threads < 0 || line.threads > roughpi::MAX_THREADS)
         std::abort();
+    if (line.self_test) {
+        // --test[=SEED] takes no numbers, counts nothing and writes no file.
+        if (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() || !line.output.empty() ||
+            line.double_check)
+            std::abort();
+        return 0;
+    }
+    if (line.numbers.empty())
+        std::abort();
+    if (line.kind == count_kind::range) {
+        // --range takes its numbers in pairs A B with A <= B.
+        if (line.numbers.size() % 2 != 0)
+            std::abort();
+        for (std::size_t i = 0; i < line.numbers.size(); i += 2)
+            if (line.numbers[i] > line.numbers[i + 1])
+                std::abort();
+    }
     if (line.checkpoint.starts_with('-') || line.output.starts_with('-'))
         std::abort();
     if (!line.checkpoint.empty() && line.numbers.size() != 1)
