@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
-// roughpi-range-bench: the two ways of counting the primes in [A, A + L]
-// (two counts, or a sieve of the range) timed against the rule that
-// prime_count_range uses to choose between them (roughpi/range.hpp), for
-// A = 10^12, 10^14, 10^16, 10^18 and L = 10^6 ... 10^12.
+// roughpi-range-bench: the three ways of counting the primes in [A, A + L]
+// (two counts, a sieve of the range, a test of each integer) timed against
+// the rule that prime_count_range uses to choose among them
+// (roughpi/range.hpp), for A = 10^12, 10^14, 10^16, 10^18 and
+// L = 10^3 ... 10^12.
 //
 //   roughpi-range-bench [--threads N] [--budget SECONDS]
 //
 // Each way is timed where the rule expects it to take at most the budget
-// (default 3 s of one core, scaled down for N threads), and both must give
-// the same count where both ran; elsewhere the table shows the rule's
+// (default 3 s of one core, scaled down for N threads), and all must give
+// the same count where they ran; elsewhere the table shows the rule's
 // estimate, marked "~". Times are wall seconds on N threads (default 1),
 // estimates seconds of one core divided by N.
 #include <roughpi/tools/parse_count.hpp>
@@ -66,35 +67,45 @@ int main(int argc, char** argv)
         }
     }
     std::printf("Primes in [A, A + L] on %d thread(s); ~: the rule's estimate, not measured\n\n", threads);
-    std::printf("| A | L | primes | two counts | sieve | the rule picks | quicker measured |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| A | L | primes | two counts | sieve | tests | the rule picks | quickest measured |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    using roughpi::range_method;
+    constexpr range_method ways[] = {range_method::counts, range_method::sieve, range_method::tests};
+    constexpr const char* names[] = {"counts", "sieve", "tests"};
     bool agree = true;
     for (int a_exp = 12; a_exp <= 18; a_exp += 2) {
-        for (int l_exp = 6; l_exp <= 12; ++l_exp) {
+        for (int l_exp = 3; l_exp <= 12; ++l_exp) {
             const std::int64_t a = roughpi::tools::parse_count("1e" + std::to_string(a_exp)).value;
             const std::int64_t b = a + roughpi::tools::parse_count("1e" + std::to_string(l_exp)).value;
             const roughpi::range_costs costs = roughpi::prime_count_range_costs(a, b, threads);
-            const double counts_estimate = costs.counts / threads;
-            const double sieve_estimate = costs.sieve / threads;
-            const bool time_counts = counts_estimate <= budget;
-            const bool time_sieve = sieve_estimate <= budget;
-            std::int64_t by_counts = -1, by_sieve = -1;
-            const double counts =
-                time_counts ? seconds_of(a, b, threads, roughpi::range_method::counts, by_counts) : counts_estimate;
-            const double sieve =
-                time_sieve ? seconds_of(a, b, threads, roughpi::range_method::sieve, by_sieve) : sieve_estimate;
-            if (time_counts && time_sieve && by_counts != by_sieve) {
-                std::fprintf(stderr, "roughpi-range-bench: [%lld, %lld]: the counts give %lld, the sieve %lld\n",
-                             static_cast<long long>(a), static_cast<long long>(b), static_cast<long long>(by_counts),
-                             static_cast<long long>(by_sieve));
-                agree = false;
+            const double estimates[] = {costs.counts / threads, costs.sieve / threads, costs.tests / threads};
+            std::string cells;
+            std::int64_t primes = -1;
+            int quickest = -1;
+            double quickest_seconds = 0.0;
+            for (int w = 0; w < 3; ++w) {
+                const bool timed = estimates[w] <= budget;
+                std::int64_t count = -1;
+                const double seconds = timed ? seconds_of(a, b, threads, ways[w], count) : estimates[w];
+                if (timed && primes >= 0 && count != primes) {
+                    std::fprintf(stderr, "roughpi-range-bench: [%lld, %lld]: the %s give %lld, the %s %lld\n",
+                                 static_cast<long long>(a), static_cast<long long>(b), names[w],
+                                 static_cast<long long>(count), names[quickest], static_cast<long long>(primes));
+                    agree = false;
+                }
+                if (timed && (quickest < 0 || seconds < quickest_seconds)) {
+                    quickest = w;
+                    quickest_seconds = seconds;
+                }
+                if (timed)
+                    primes = count;
+                cells += shown(seconds, timed) + " | ";
             }
-            const std::int64_t primes = by_sieve >= 0 ? by_sieve : by_counts;
-            const bool sieve_picked = roughpi::prime_count_range_method(a, b, threads) == roughpi::range_method::sieve;
-            const char* quicker = time_counts && time_sieve ? (sieve < counts ? "sieve" : "counts") : "";
-            std::printf("| 10^%d | 10^%d | %s | %s | %s | %s | %s |\n", a_exp, l_exp,
-                        primes >= 0 ? std::to_string(primes).c_str() : "", shown(counts, time_counts).c_str(),
-                        shown(sieve, time_sieve).c_str(), sieve_picked ? "sieve" : "counts", quicker);
+            const range_method picked = roughpi::prime_count_range_method(a, b, threads);
+            const char* rule = names[picked == range_method::counts ? 0 : picked == range_method::sieve ? 1 : 2];
+            std::printf("| 10^%d | 10^%d | %s | %s%s | %s |\n", a_exp, l_exp,
+                        primes >= 0 ? std::to_string(primes).c_str() : "", cells.c_str(), rule,
+                        quickest >= 0 ? names[quickest] : "");
             std::fflush(stdout);
         }
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "primality.hpp"
 
+#include <roughpi/error.hpp>
+
 namespace roughpi::detail {
 
 namespace {
@@ -54,6 +56,25 @@ bool is_prime(std::uint64_t n)
             return false;
     }
     return true;
+}
+
+std::int64_t count_primes_tested(std::uint64_t lo, std::uint64_t hi, const std::stop_token& stop)
+{
+    std::int64_t count = lo <= 2 && hi >= 2 ? 1 : 0;
+    // The odd numbers from the least odd n >= max(lo, 3) up to hi, with no
+    // n + 2 that could overflow: hi < 2^64 - 1.
+    std::uint64_t n = lo < 3 ? 3 : lo | 1;
+    for (unsigned polled = 0; n <= hi; n += 2) {
+        if (++polled == 256) {
+            polled = 0;
+            if (stop.stop_requested())
+                throw cancelled();
+        }
+        count += is_prime(n) ? 1 : 0;
+        if (hi - n < 2)
+            break;
+    }
+    return count;
 }
 
 }  // namespace roughpi::detail

@@ -142,9 +142,9 @@ def prime_pi_range(
 ) -> int:
     """The number of primes p with a <= p <= b, for 0 <= a <= b <= MAX_X.
 
-    It takes pi(b) - pi(a - 1) or sieves [a, b], whichever is estimated
-    quicker (a short range high up is sieved: 10**9 numbers at 10**18 in
-    seconds). threads, progress, double_check and Ctrl-C as for prime_pi;
+    It takes pi(b) - pi(a - 1), sieves [a, b] or tests each of its
+    integers, whichever is estimated quickest (a short range high up is
+    sieved: 10**9 numbers at 10**18 in seconds). threads, progress, double_check and Ctrl-C as for prime_pi;
     a or b above MAX_X is an OverflowError, below 0 or a > b a ValueError.
 
         >>> prime_pi_range(10**12, 10**12 + 10**8)

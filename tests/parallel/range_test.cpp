@@ -19,14 +19,16 @@ namespace {
 
 using roughpi::range_method;
 
-// Both ways (the counts only below 10^12, where they take a fraction of a
-// second) and as the rule picks, on one thread and two: all must give
-// `expected`.
+// Every way (the counts only below 10^12 and the tests only on ranges of up
+// to 3 10^5, where they take a fraction of a second) and as the rule picks, on
+// one thread and two: all must give `expected`.
 void expect_range(std::int64_t a, std::int64_t b, std::int64_t expected)
 {
     for (const int threads : {1, 2})
-        for (const range_method method : {range_method::counts, range_method::sieve, range_method::automatic}) {
-            if (method == range_method::counts && b > 1'000'000'000'000)
+        for (const range_method method :
+             {range_method::counts, range_method::sieve, range_method::tests, range_method::automatic}) {
+            if ((method == range_method::counts && b > 1'000'000'000'000) ||
+                (method == range_method::tests && b - a > 300'000))
                 continue;
             roughpi::parallel_options options;
             options.threads = threads;
@@ -52,7 +54,7 @@ TEST(RangeTest, SmallRangesAgainstAPlainSieve)
     }
 }
 
-TEST(RangeTest, LargeRangesBothWays)
+TEST(RangeTest, LargeRangesEveryWay)
 {
     constexpr std::int64_t top = roughpi::MAX_SUPPORTED_X;
     // The top of the range: 2^63 - 25 is the largest prime below 2^63.
@@ -61,33 +63,38 @@ TEST(RangeTest, LargeRangesBothWays)
     EXPECT_EQ(roughpi::prime_count_range(top, top, two), 0);
     EXPECT_EQ(roughpi::prime_count_range(top - 24, top, two), 1);
     EXPECT_EQ(roughpi::prime_count_range(top - 24, top - 24, two), 1);
+    EXPECT_EQ(roughpi::prime_count_range(top - 1000, top, two, range_method::tests), 23);  // as sympy counts them
     ROUGHPI_SEEDED_RNG(rng);
     std::uniform_int_distribution<std::int64_t> start(0, 100'000'000'000);
-    std::uniform_int_distribution<std::int64_t> length(0, 30'000'000);
-    for (int i = 0; i < 4; ++i) {
+    for (const std::int64_t longest : {300'000, 10'000'000}) {
+        std::uniform_int_distribution<std::int64_t> length(0, longest);
         const std::int64_t a = start(rng);
         const std::int64_t b = a + length(rng);
         expect_range(a, b, roughpi::prime_count(b) - roughpi::prime_count(a - 1));
     }
-    // Many windows of the sieve at once, across 10^12.
+    // Many windows of the sieve at once, and runs of the tests, across 10^12.
     roughpi::parallel_options options;
     options.threads = 2;
     options.double_check = true;
-    EXPECT_EQ(roughpi::prime_count_range(1'000'000'000'000 - 50'000'000, 1'000'000'000'000 + 50'000'000, options,
-                                         range_method::sieve),
-              roughpi::prime_count(1'000'000'000'000 + 50'000'000) -
-                  roughpi::prime_count(1'000'000'000'000 - 50'000'001));
+    constexpr std::int64_t t = 1'000'000'000'000;
+    EXPECT_EQ(roughpi::prime_count_range(t - 10'000'000, t + 10'000'000, options, range_method::sieve),
+              roughpi::prime_count(t + 10'000'000) - roughpi::prime_count(t - 10'000'001));
+    EXPECT_EQ(roughpi::prime_count_range(t - 20'000, t + 20'000, options, range_method::tests),
+              roughpi::prime_count(t + 20'000) - roughpi::prime_count(t - 20'001));
 }
 
-TEST(RangeTest, TheRuleTakesTheCheaperWay)
+TEST(RangeTest, TheRuleTakesTheCheapestWay)
 {
     EXPECT_EQ(roughpi::prime_count_range_method(1'000'000'000'000'000'000, 1'000'000'001'000'000'000, 2),
               range_method::sieve);
     EXPECT_EQ(roughpi::prime_count_range_method(0, 1'000'000'000'000, 2), range_method::counts);
     EXPECT_EQ(roughpi::prime_count_range_method(1'000'000'000'000, 1'000'001'000'000, 2), range_method::sieve);
+    EXPECT_EQ(roughpi::prime_count_range_method(1'000'000'000'000'000'000, 1'000'000'000'001'000'000, 2),
+              range_method::tests);
     const roughpi::range_costs costs = roughpi::prime_count_range_costs(5, 5, 1);
     EXPECT_GE(costs.counts, 0.0);
     EXPECT_GE(costs.sieve, 0.0);
+    EXPECT_GE(costs.tests, 0.0);
 }
 
 TEST(RangeTest, BadRangesAreRefused)

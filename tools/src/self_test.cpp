@@ -162,6 +162,8 @@ std::vector<std::string> run_self_test(self_test_size size, std::uint64_t seed, 
         {1'000'000'000'000, 1'000'100'000'000, "[10^12, 10^12 + 10^8]", 3'618'282, true},
         {1'000'000'000'000'000'000, 1'000'000'000'010'000'000, "[10^18, 10^18 + 10^7]", 241'295, true},
     };
+    c.expect("primes in [2^63 - 1001, 2^63 - 1] by tests", 23,
+             [&] { return prime_count_range(MAX_SUPPORTED_X - 1000, MAX_SUPPORTED_X, options, range_method::tests); });
     for (const stored_range& r : ranges) {
         if (r.full_only && !full)
             continue;

@@ -28,8 +28,9 @@ ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime(int64_t n) ROUGHPI_C_NOEXCEPT;
 ROUGHPI_PARALLEL_API int64_t roughpi_nth_prime_threads(int64_t n, int threads) ROUGHPI_C_NOEXCEPT;
 
 /* The number of primes p with a <= p <= b, for 0 <= a <= b <= 2^63 - 1, on
- * `threads` threads as roughpi_pi_threads counts: pi(b) - pi(a - 1) or a sieve
- * of [a, b], whichever is estimated quicker (see <roughpi/range.hpp>). -1 and
+ * `threads` threads as roughpi_pi_threads counts: pi(b) - pi(a - 1), a sieve
+ * of [a, b] or a test of each of its integers, whichever is estimated quickest
+ * (see <roughpi/range.hpp>). -1 and
  * the reason in roughpi_last_error() for a or b out of range, a > b, or a
  * thread count out of range. */
 ROUGHPI_PARALLEL_API int64_t roughpi_pi_range(int64_t a, int64_t b, int threads) ROUGHPI_C_NOEXCEPT;
