@@ -5,6 +5,9 @@
 //   PairLoop/<path>         count_factor_pairs(10^14, 17, 2, 1): ns per range count
 //   Peer/<path>/<x>         prime_count(x) for x = 10^12 ... 10^15: each path, and
 //                           primecount on one thread, when the build found it
+//   Small/<who>/<x>         prime_count(x) (the table) against primecount's pi(x)
+//                           for x = 10, 100, 1000, 10^4, and "every" x from 0 to
+//                           10^4 in turn (the time per x), when the build found it
 //
 // After the runs it prints the speed-up of each path over the reference, the
 // cycles per range count at the clock measured with dependent instruction
@@ -81,6 +84,31 @@ void peer_benchmark(benchmark::State& state, const std::string& name, std::int64
     const auto path = path_by_name(name);
     for (auto _ : state)
         benchmark::DoNotOptimize(peer ? primecount_pi(x) : roughpi::prime_count(x, path));
+}
+
+// Small x, where both answer from tables: x < 0 stands for every x from 0 to
+// 10^4, one after the other, timed per x.
+constexpr std::int64_t small_xs[] = {10, 100, 1000, 10'000, -1};
+constexpr std::int64_t small_sweep = 10'000;
+
+void small_benchmark(benchmark::State& state, bool peer, std::int64_t x)
+{
+    const auto pi = [peer](std::int64_t y) { return peer ? primecount_pi(y) : roughpi::prime_count(y); };
+    for (auto _ : state) {
+        if (x >= 0) {
+            benchmark::DoNotOptimize(pi(x));
+            continue;
+        }
+        for (std::int64_t y = 0; y <= small_sweep; ++y)
+            benchmark::DoNotOptimize(pi(y));
+    }
+    if (x < 0)
+        state.SetItemsProcessed(state.iterations() * (small_sweep + 1));
+}
+
+std::string small_name(bool peer, std::int64_t x)
+{
+    return std::string("Small/") + (peer ? "primecount/" : "roughpi/") + (x < 0 ? "every" : std::to_string(x));
 }
 #endif
 
@@ -166,6 +194,10 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("Peer/" + name + "/" + std::to_string(x)).c_str(), peer_benchmark, name, x)
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(x >= 100'000'000'000'000 ? 0.1 : 0.5);
+    for (std::int64_t x : small_xs)
+        for (const bool peer : {true, false})
+            benchmark::RegisterBenchmark(small_name(peer, x).c_str(), small_benchmark, peer, x)
+                ->Unit(x < 0 ? benchmark::kMicrosecond : benchmark::kNanosecond);
 #endif
 
     benchmark::Initialize(&argc, argv);
@@ -224,6 +256,17 @@ int main(int argc, char** argv)
                 std::printf("  %10.1f ms %6.2fx", ours->second * 1e3, ours->second / peer->second);
         }
         std::printf("\n");
+    }
+    std::printf("\nSmall x, prime_count(x) against primecount's pi(x) (same run):\n");
+    for (std::int64_t x : small_xs) {
+        const auto peer = reporter.seconds.find(small_name(true, x));
+        const auto ours = reporter.seconds.find(small_name(false, x));
+        if (peer == reporter.seconds.end() || ours == reporter.seconds.end())
+            continue;
+        const double per_x = x < 0 ? 1.0 / static_cast<double>(small_sweep + 1) : 1.0;
+        std::printf("  %-26s %7.2f ns  primecount %7.2f ns  %5.2fx\n",
+                    x < 0 ? "every x from 0 to 10^4" : ("x = " + std::to_string(x)).c_str(), ours->second * per_x * 1e9,
+                    peer->second * per_x * 1e9, ours->second / peer->second);
     }
 #endif
     return 0;

@@ -3,6 +3,7 @@
 #include "loop/path_kernels.hpp"
 #include "prime_bounds.hpp"
 #include "refusal.hpp"
+#include "small_primes.hpp"
 #include "terms.hpp"
 #include "wheel.hpp"
 
@@ -59,7 +60,17 @@ std::int64_t count_with(std::int64_t x, const path_kernels& kernels)
 
 std::int64_t prime_count(std::int64_t x, counting_path path) { return detail::count_with(x, detail::kernels_of(path)); }
 
-std::int64_t prime_count(std::int64_t x) { return detail::count_with(x, detail::best_kernels()); }
+std::int64_t prime_count(std::int64_t x)
+{
+    // Small x from the tables: the six primes below 17, then the rough ones.
+    if (x < FIRST_ROUGH)
+        return x < 2 ? 0 : detail::SMALL_PRIME_COUNT_TABLE[x];
+    if (x < SMALL_TABLE_LIMIT) {
+        ensure_wheel_tables();
+        return small_prime_count(x);
+    }
+    return detail::count_with(x, detail::best_kernels());
+}
 
 prime_count_interval prime_count_bounds(std::int64_t x) noexcept
 {

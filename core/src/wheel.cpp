@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "wheel.hpp"
 
+#include "small_primes.hpp"
+
 #include <roughpi/prime_count.hpp>
 
 namespace roughpi {
@@ -56,6 +58,7 @@ void build_wheel_tables()
         return;
     if (!build_claimed.exchange(true, std::memory_order_acq_rel)) {
         fill_wheel_tables();
+        fill_small_prime_table();
         wheel_tables_ready.store(true, std::memory_order_release);
         return;
     }

@@ -36,9 +36,10 @@ inline constexpr double ROUGH_DENSITY = static_cast<double>(WHEEL_RESIDUES) / WH
 extern std::uint16_t wheel_prefix_count[WHEEL_MODULUS + 1];
 extern std::uint8_t wheel_gaps[WHEEL_RESIDUES];
 
-// Fills wheel_prefix_count and wheel_gaps, the first time only (declared in
-// the public prime_count.hpp). Cost: about 15000 candidate tests, well under a
-// millisecond; no heap.
+// Fills wheel_prefix_count and wheel_gaps, then from them the table of the
+// small primes (small_primes.hpp), the first time only (declared in the
+// public prime_count.hpp). Cost: about 15000 candidate tests and 19000 bits
+// crossed off, well under a millisecond; no heap.
 void build_wheel_tables();
 
 // True once the tables are built; set (with release order) after the last

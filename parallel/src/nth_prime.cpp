@@ -57,6 +57,21 @@ std::int64_t from_count(std::int64_t n, std::int64_t x, std::int64_t pi_x, const
     return result;
 }
 
+// The primes of prime_count's table, p_n for n up to pi(PRIME_TABLE_LIMIT - 1),
+// found as the least x with pi(x) >= n by bisection: 17 lookups.
+std::int64_t from_table(std::int64_t n)
+{
+    std::int64_t lo = 2, hi = PRIME_TABLE_LIMIT - 1;  // pi(lo - 1) < n <= pi(hi)
+    while (lo < hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (prime_count(mid) >= n)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
 }  // namespace
 
 std::int64_t nth_prime_from_count(std::int64_t n, std::int64_t x, std::int64_t pi_x, const parallel_options& options)
@@ -85,6 +100,12 @@ std::int64_t nth_prime_parallel(std::int64_t n, const parallel_options& options)
     detail::resolve_threads(options.threads);      // and a thread count out of range, before anything starts
     if (options.stop.stop_requested())
         throw cancelled();
+    if (n <= prime_count(PRIME_TABLE_LIMIT - 1)) {
+        const std::int64_t p = checked(n, from_table(n));
+        if (options.progress)
+            options.progress(1.0);
+        return p;
+    }
     if (x < SIEVE_ALONE_BELOW)
         return from_count(n, 0, 0, options, 0.0);
     parallel_options count_options;
