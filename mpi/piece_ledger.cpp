@@ -61,6 +61,6 @@ double piece_ledger::share_done() const
     return total_cost_ > 0.0 ? std::min(done_cost_ / total_cost_, 1.0) : 0.0;
 }
 
-std::int64_t piece_ledger::pi() const { return prime_count_from_sums(sums_); }
+std::int64_t piece_ledger::pi() const { return prime_count_from_sums(sums_, pieces_); }
 
 }  // namespace roughpi::mpi

@@ -33,7 +33,9 @@ std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<v
         throw;
     }
     file.flush();
-    return prime_count_from_sums(sums, stop);
+    // The split is the one this process made for the checkpoint: the sums are
+    // checked against it, not against a split worked out again.
+    return prime_count_from_sums(sums, file.pieces());
 }
 
 }  // namespace roughpi::tools
