@@ -91,6 +91,21 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
         const std::int64_t actual = kernels.sum_quotient_counts(n, u0, q0, count);
         ASSERT_EQ(actual, expected) << "n = " << n << ", u0 = " << u0 << ", count = " << count;
     }
+    // n a multiple of u0, or one off it, up to the largest n: where n/u0 is an
+    // integer, or just below or above one, and a quotient taken from a
+    // reciprocal must be put right.
+    const roughpi::detail::path_kernels& kernels = roughpi::detail::kernels_of(GetParam());
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::int64_t u0 = uniform(17, trial % 2 ? 5000 : 40'000'000);
+        while (roughpi::count_rough_in_range(u0, u0) != 1)
+            ++u0;
+        const std::int64_t top = std::min(kernels.max_n, roughpi::detail::MAX_VECTOR_N) - 1;
+        const std::int64_t m = trial % 3 == 0 ? top / u0 : uniform(1, top / u0);
+        const std::int64_t n = m * u0 + (trial % 3) - 1;
+        const std::int32_t q0 = roughpi::wheel_prefix_count[u0 % 30030];
+        ASSERT_EQ(kernels.sum_quotient_counts(n, u0, q0, 1), roughpi::count_rough_in_range(1, n / u0))
+            << "n = " << n << ", u0 = " << u0;
+    }
 }
 
 // Dividends above 2^53, up to the largest signed integer, where the portable

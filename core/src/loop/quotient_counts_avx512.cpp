@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Eight quotients per step in one AVX-512 vector. Compiled for AVX-512 F/VL/DQ
-// alone and called only when the processor reports them.
+// Eight quotients per step in one AVX-512 vector, by the divider (avx512) or
+// from reciprocals and multiplications (avx512rcp, for processors
+// whose vector divider is slow: see quotient_reduction.hpp). Compiled for
+// AVX-512 F/VL/DQ alone and called only when the processor reports them.
 #include "quotient_counts.hpp"
 #include "vector_stream.hpp"
 
@@ -15,6 +17,26 @@ namespace roughpi::detail {
 
 namespace {
 
+constexpr int FLOOR_MODE = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+
+// floor(n/u) in every lane, for n <= MAX_VECTOR_N and 17 <= u < 2^26, without
+// the divider: the argument is in quotient_reduction.hpp ("Quotients without
+// the divider").
+__m512d exact_floor_quotient(__m512d n, __m512d u)
+{
+    const __m512d one = _mm512_set1_pd(1.0);
+    __m512d x = _mm512_rcp14_pd(u);                                           // |1 - u x| <= 2^-14
+    x = _mm512_fmadd_pd(x, _mm512_fnmadd_pd(u, x, one), x);                   // <= 2^-27.9
+    x = _mm512_fmadd_pd(x, _mm512_fnmadd_pd(u, x, one), x);                   // <= 1.15 * 2^-53
+    const __m512d q = _mm512_roundscale_pd(_mm512_mul_pd(n, x), FLOOR_MODE);  // floor(n/u), or one less
+    const __m512d rest = _mm512_fnmadd_pd(q, u, n);                           // n - q u, exact
+    return _mm512_mask_add_pd(q, _mm512_cmp_pd_mask(rest, u, _CMP_GE_OQ), q, one);
+}
+
+// The lanes of either kernel: `by_reciprocal` takes floor(n/u) from an
+// approximate reciprocal, put right by one multiply-add, instead of from the
+// divider.
+template <bool by_reciprocal>
 struct avx512_lanes {
     static __m512d dividend(std::int64_t n) { return _mm512_set1_pd(static_cast<double>(n)); }
     static __m256i before(std::int64_t u) { return _mm256_set1_epi32(static_cast<std::int32_t>(u)); }
@@ -23,20 +45,29 @@ struct avx512_lanes {
     static void group(__m512d nv, __m512d& k_sum, __m256i& u_last, std::uint64_t sums, std::int64_t active,
                       std::int32_t* slot)
     {
-        constexpr int floor_mode = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
         // u < 2^26 here, so the u of the step are formed in 32-bit lanes.
         const __m256i from_last = _mm256_permutevar8x32_epi32(u_last, _mm256_set1_epi32(7));
         u_last = _mm256_add_epi32(from_last, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(sums))));
         const __m512d uv = _mm512_cvtepi32_pd(u_last);
-        // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0 in
-        // the lanes past the end of the loop.
-        const __m512d t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(static_cast<__mmask8>((1u << active) - 1), nv, uv)
-                                                : _mm512_div_pd(nv, uv);
         const __m512d reciprocal = _mm512_set1_pd(RECIPROCAL_OF_MODULUS);
-        const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), floor_mode);
-        k_sum = _mm512_add_pd(k_sum, k);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
-                           _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
+        const auto live = static_cast<__mmask8>(active < VECTOR_GROUP ? (1u << active) - 1 : 0xffu);
+        if constexpr (by_reciprocal) {
+            // q = floor(n/u) exactly, 0 in the lanes past the end of the loop;
+            // then floor(n/u) + 1 = 30030 k + r from the integer q.
+            const __m512d q = _mm512_maskz_mov_pd(live, exact_floor_quotient(nv, uv));
+            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(q, reciprocal, reciprocal), FLOOR_MODE);
+            k_sum = _mm512_add_pd(k_sum, k);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
+                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), q)));
+        } else {
+            // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0
+            // in the lanes past the end of the loop.
+            const __m512d t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(live, nv, uv) : _mm512_div_pd(nv, uv);
+            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), FLOOR_MODE);
+            k_sum = _mm512_add_pd(k_sum, k);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
+                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
+        }
     }
 
     static std::int64_t k_total(__m512d k_sum)
@@ -51,13 +82,24 @@ struct avx512_lanes {
 
 std::int64_t sum_quotient_counts_avx512(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
 {
-    return vector_quotient_sum<avx512_lanes>(n, u0, q0, count);
+    return vector_quotient_sum<avx512_lanes<false>>(n, u0, q0, count);
 }
 
 wide_int sum_pair_node_avx512(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
                               std::int64_t last)
 {
-    return vector_pair_node_sum<avx512_lanes>(n, w, first, position, last);
+    return vector_pair_node_sum<avx512_lanes<false>>(n, w, first, position, last);
+}
+
+std::int64_t sum_quotient_counts_avx512_reciprocal(std::int64_t n, std::int64_t u0, std::int32_t q0, std::int64_t count)
+{
+    return vector_quotient_sum<avx512_lanes<true>>(n, u0, q0, count);
+}
+
+wide_int sum_pair_node_avx512_reciprocal(std::int64_t n, std::int64_t w, std::int64_t first, std::int32_t position,
+                                         std::int64_t last)
+{
+    return vector_pair_node_sum<avx512_lanes<true>>(n, w, first, position, last);
 }
 
 }  // namespace roughpi::detail

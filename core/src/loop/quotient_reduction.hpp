@@ -43,6 +43,30 @@ inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 // A lane past the end of a loop divides 0 instead of n: t = 0, k = 0, and the
 // entry one on from index 0 is 0.
 
+// Quotients without the divider (the avx512rcp path). Where the vector
+// divider is slow, q = floor(n/u) is taken from a reciprocal instead, for
+// n <= MAX_VECTOR_N < 2^51 and 17 <= u < 2^26, every rounding to nearest:
+//
+//   x0 = rcp14(u)                       |1 - u x0| = |d0| <= 2^-14
+//   x1 = fma(x0, fma(-u, x0, 1), x0)    |d1| <= d0^2 + 2^-53 + 2^-66 <= 2^-27.9
+//   x2 = the same from x1               |d2| <= d1^2 + 2^-53 (1 + 2^-27) <= 1.15 2^-53
+//   q' = floor(n x2),  rest = fma(-q', u, n),  q = q' + (rest >= u)
+//
+// Each step: the inner fma gives e = (1 - u x)(1 + s), |s| <= 2^-53, and
+// x (1 + e) = (1/u)(1 - d)(1 + d + d s) = (1/u)(1 - d^2 + d s (1 - d)), then
+// rounded once more. So n x2, rounded, is n/u within (n/u)(1.15 2^-53 + 2^-53)
+// < (n/u) 2^-51.8, which is below 1/u since n < 2^51. Where n/u is not an
+// integer it is at least 1/u from every integer, so q' = q; where it is one,
+// n x2 lies within 1/u of it, on either side, and q' is q or q - 1. Then
+// n - q' u is 0 or u, an integer below 2^26 that the fma gives exactly, and
+// the correction makes q' = q in every case. (floor(n x2) = q + 1 cannot
+// happen: n x2 would have to come within 1/u of q + 1 from below.)
+//
+// q is then reduced as t is above, from q itself: k = floor(fma(q, R, R))
+// is floor((q + 1)/30030) by the same argument, q + 1 <= 2^51 being exact,
+// and fma(-30030, k, q) = r - 1 exactly. The lanes past the end of a loop
+// take q = 0, as t = 0 above.
+
 // Byte i of the result is g_0 + ... + g_i: with g_0 the gap from the rough
 // number before a group to the group's first, the distance from that number
 // to the group's i-th. Multiplying by 0x0101...01 adds every byte into all the
