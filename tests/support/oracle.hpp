@@ -237,7 +237,7 @@ inline std::vector<std::int64_t> next_to_powers_of_17(std::int64_t low, std::int
     return xs;
 }
 
-inline constexpr std::int64_t slow_limit = 10'000'000'000'000'000;          // 10^16
+inline constexpr std::int64_t slow_limit = 10'000'000'000'000'000;  // 10^16
 // The portable path, several times slower than the vector paths, takes the
 // slow tests' x below 10^14 only (the huge tests take them all).
 inline constexpr std::int64_t portable_slow_limit = 100'000'000'000'000;  // 10^14
