@@ -51,14 +51,17 @@ constexpr double COUNT_FLOOR = 2e-4;
 constexpr double SEARCH_PER_ROOT = 0.75e-9;
 constexpr double PER_INTEGER = 2.5e-9;
 
-// A range far shorter than sqrt(b) is cheaper tested than sieved: a window's
-// search is SEARCH_PER_ROOT * sqrt(b) (1.2 s at 10^18), while the
-// Miller-Rabin test of an integer, after trial division by the primes to
-// 37, takes 0.23 to 0.28 us from 10^12 to 2^63 (measured on one core of a
-// 2.8 GHz Xeon; most composites fail at the first base, each prime takes
-// all twelve). So below about 4 10^6 integers at 10^18, or 3000 at 10^12,
-// the integers are tested. The threads share them in runs of at least
-// MIN_TESTED.
+// A range far shorter than sqrt(b) is cheaper tested than sieved: the rule
+// takes a window's search as SEARCH_PER_ROOT * sqrt(b) (0.75 s at 10^18),
+// and a short range has a window per thread, while the Miller-Rabin test of
+// an integer, after trial division by the primes to 37, takes 0.23 to
+// 0.28 us from 10^12 to 2^63 (most composites fail at the first base, each
+// prime takes all twelve). That was measured on one core of the 2.8 GHz
+// Xeon of doc/performance.md, not the Zen 4 machine of the constants above;
+// a factor of two either way moves where the rule changes its way, never a
+// count. So below about 2.5 10^6 integers a thread at 10^18, or 2500 at
+// 10^12, the integers are tested. The threads share them in runs of at
+// least MIN_TESTED.
 constexpr double TEST_PER_INTEGER = 0.3e-6;
 
 // The windows of the sieve: at least MIN_WINDOW integers where the range is
@@ -286,7 +289,7 @@ std::int64_t prime_count_range(std::int64_t a, std::int64_t b, const parallel_op
         by_sieve(a, b, std::max<std::int64_t>(1, window - window / 3), test, threads, options, half(0.5));
     if (first != second)
         throw internal_error("roughpi: internal error: the double check of the primes in [" + std::to_string(a) + ", " +
-                             std::to_string(b) + "] failed: the first sieve gave " + std::to_string(first) +
+                             std::to_string(b) + "] failed: the first pass gave " + std::to_string(first) +
                              ", the second " + std::to_string(second) + "; no result is given");
     return first;
 }

@@ -58,9 +58,10 @@ inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 // < (n/u) 2^-51.8, which is below 1/u since n < 2^51. Where n/u is not an
 // integer it is at least 1/u from every integer, so q' = q; where it is one,
 // n x2 lies within 1/u of it, on either side, and q' is q or q - 1. Then
-// n - q' u is 0 or u, an integer below 2^26 that the fma gives exactly, and
-// the correction makes q' = q in every case. (floor(n x2) = q + 1 cannot
-// happen: n x2 would have to come within 1/u of q + 1 from below.)
+// n - q' u is n mod u, or u where q' = q - 1: an integer of at most u < 2^26,
+// which the fma gives exactly, and the correction makes q' = q in every case.
+// (q' = q + 1 cannot happen: n x2 would have to reach q + 1, more than 1/u
+// above n/u <= q + 1 - 1/u.)
 //
 // q is then reduced as t is above, from q itself: k = floor(fma(q, R, R))
 // is floor((q + 1)/30030) by the same argument, q + 1 <= 2^51 being exact,

@@ -11,8 +11,8 @@
 //           the primes up to sqrt(b) that cross it off;
 //   tests   a Miller-Rabin test of each integer of [a, b], deterministic
 //           below 2^64: about 0.3 us an integer, for ranges too short to
-//           pay for the sieve's search (below about 4 10^6 integers at
-//           10^18, 3000 at 10^12).
+//           pay for the sieve's search (below a few million integers a
+//           thread at 10^18, a few thousand at 10^12).
 //
 // prime_count_range_costs() holds the rule: the times estimated in seconds
 // of one core of the machine the constants were measured on (see
