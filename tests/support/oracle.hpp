@@ -267,9 +267,9 @@ inline std::vector<std::int64_t> large_special_xs(std::mt19937_64& rng, std::int
     return xs;
 }
 
-// The x of a slow test that this build counts: all of them, but under the
-// sanitizers, where a count takes up to eight times as long, every tenth of
-// those below 10^15. Those builds look for memory errors and undefined
+// The x of an oracle test that this build counts: all of them, but under
+// the sanitizers, where a count takes up to eight times as long, every tenth
+// of those below 10^15. Those builds look for memory errors and undefined
 // behaviour, which a few x of every scale bring out as well as all (the tests
 // of the powers of ten and two reach 10^15 and 2^53 there); the arithmetic is
 // checked in full by the other builds.
