@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // pi(x) against primecount from 10^12 to 10^16: 20 random x on the best path
-// this processor has, 6 of them on the other vector path and 4 below 10^14 on
-// the portable one, and the special x on the best path, those below 10^15 on
-// the other vector path and below 10^14 on the portable one; the huge tests
+// this processor has, 6 of those below 10^15 on each other vector path and 4
+// below 10^14 on the portable one, and the special x on the best path, those
+// below 10^15 on the other vector paths and below 10^14 on the portable one; the huge tests
 // take 200 and more on every path, most of an hour.
 #include "support/oracle.hpp"
 
