@@ -51,23 +51,18 @@ struct avx512_lanes {
         const __m512d uv = _mm512_cvtepi32_pd(u_last);
         const __m512d reciprocal = _mm512_set1_pd(RECIPROCAL_OF_MODULUS);
         const auto live = static_cast<__mmask8>(active < VECTOR_GROUP ? (1u << active) - 1 : 0xffu);
-        if constexpr (by_reciprocal) {
-            // q = floor(n/u) exactly, 0 in the lanes past the end of the loop;
-            // then floor(n/u) + 1 = 30030 k + r from the integer q.
-            const __m512d q = _mm512_maskz_mov_pd(live, exact_floor_quotient(nv, uv));
-            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(q, reciprocal, reciprocal), FLOOR_MODE);
-            k_sum = _mm512_add_pd(k_sum, k);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
-                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), q)));
-        } else {
-            // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t; 0
-            // in the lanes past the end of the loop.
-            const __m512d t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(live, nv, uv) : _mm512_div_pd(nv, uv);
-            const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), FLOOR_MODE);
-            k_sum = _mm512_add_pd(k_sum, k);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
-                               _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
-        }
+        // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t, or
+        // from q = floor(n/u) itself without the divider; 0 in the lanes past
+        // the end of the loop.
+        __m512d t;
+        if constexpr (by_reciprocal)
+            t = _mm512_maskz_mov_pd(live, exact_floor_quotient(nv, uv));
+        else
+            t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(live, nv, uv) : _mm512_div_pd(nv, uv);
+        const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), FLOOR_MODE);
+        k_sum = _mm512_add_pd(k_sum, k);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
+                           _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
     }
 
     static std::int64_t k_total(__m512d k_sum)
