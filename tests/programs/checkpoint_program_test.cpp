@@ -98,17 +98,25 @@ TEST(CheckpointProgramTest, RecordsOfAnotherCountAreRefused)
 }
 
 // Ctrl-C on a terminal, and SIGTERM: the progress line is erased, the status
-// is 128 + the signal, and a checkpoint keeps what was done.
+// is 128 + the signal, and a checkpoint keeps what was done. The signal is
+// sent once the progress line is on the terminal (a sanitized build on a busy
+// machine may take more than a second to get there), from a watcher started
+// by the shell that then becomes the program, so that it knows its pid.
 TEST(CheckpointProgramTest, InterruptedOnATerminal)
 {
     if (!roughpi::testing::have_script())
         GTEST_SKIP() << "no `script` to run the program under a pseudo-terminal";
     const std::string path = temp_path("interrupted.txt");
+    const std::string transcript = temp_path("tty.txt");
+    const std::string runner = temp_path("interrupt.sh");
     for (const auto& [signal, status] : {std::pair<std::string, int>{"INT", 130}, {"TERM", 143}}) {
         std::remove(path.c_str());
-        const std::string transcript = temp_path("tty.txt");
-        const std::string inner = "timeout --preserve-status -s " + signal + " 1 " + cli_program() +
-            " -t 2 --checkpoint '" + path + "' 1e16; echo status=\\$?";
+        std::remove(transcript.c_str());
+        // Waits at most a minute for the line, then signals regardless.
+        write_file(runner, "( i=0; while [ $i -lt 1200 ] && ! grep -q 'pi(10000000000000000): ' '" + transcript +
+                               "' 2>/dev/null; do sleep 0.05; i=$((i+1)); done; kill -s " + signal + " $$ ) &\n" +
+                               "exec " + cli_program() + " -t 2 --checkpoint '" + path + "' 1e16\n");
+        const std::string inner = "sh '" + runner + "'; echo status=\\$?";
         ASSERT_EQ(std::system(("script -qec \"" + inner + "\" /dev/null < /dev/null > '" + transcript + "'").c_str()),
                   0);
         const std::string text = read_file(transcript);
@@ -124,7 +132,8 @@ TEST(CheckpointProgramTest, InterruptedOnATerminal)
         EXPECT_EQ(text.substr(spaces_end), "\rstatus=" + std::to_string(status) + "\r\n");
         EXPECT_EQ(read_file(path).rfind("roughpi-checkpoint 3 ", 0), 0u);
     }
-    std::remove(path.c_str());
+    for (const std::string& f : {path, transcript, runner})
+        std::remove(f.c_str());
 }
 
 // The first line's word that names the key: "key=<8 hex>".
