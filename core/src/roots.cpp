@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "roots.hpp"
 
-#include <bit>
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include <cmath>
@@ -51,11 +51,22 @@ std::int64_t floor_root(std::int64_t n, int k)
     return r;
 }
 
-// 2^e, and the e with 2^e <= z < 2^(e+1), for normal doubles, read off the bits.
-static double power_of_two(int e) { return std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52); }
+// 2^e, and the e with 2^e <= z < 2^(e+1), for normal doubles, read off the
+// bits. They are copied with memcpy rather than std::bit_cast, which some
+// standard libraries of C++20 compilers lack (libc++ before 14, as in
+// Emscripten's); compilers make a plain move of either.
+static double power_of_two(int e)
+{
+    const std::uint64_t bits = static_cast<std::uint64_t>(e + 1023) << 52;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 static int binary_exponent(double z)
 {
-    return static_cast<int>((std::bit_cast<std::uint64_t>(z) >> 52) & 0x7ff) - 1023;
+    std::uint64_t bits;
+    std::memcpy(&bits, &z, sizeof bits);
+    return static_cast<int>((bits >> 52) & 0x7ff) - 1023;
 }
 
 double real_cbrt(double z)
