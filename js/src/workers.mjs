@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: MIT
+// A count shared out among workers: web workers in a browser, worker threads
+// in Node, each with a WebAssembly instance of its own. They share no memory,
+// so this works on every page, cross-origin isolated or not, and in Node
+// without flags.
+//
+// pi(x): the caller's instance makes the split of x and hands out the pieces
+// by index, largest estimate first, two at a time to each worker; each
+// worker makes the same split in its own instance (once per x), counts the
+// pieces it is given and sends back their sums as words. The caller's
+// instance checks each piece's sums against its own piece of that index and
+// adds them up, and pi(x) comes only from sums that hold the whole split,
+// checked against it (split_count.cpp).
+//
+// A stop (the AbortSignal) ends the workers at once: a worker in the middle
+// of a piece is terminated, which a thread of the library could not be, and
+// nothing of the count is kept. Workers that finish a count wait a while
+// for the next one, which then starts without starting workers.
+import { IN_NODE } from './wasm_instance.mjs';
+import { pieceWorker } from './piece_worker.mjs';
+
+const WORKER_URL = new URL('./worker.mjs', import.meta.url);
+const NodeWorker = IN_NODE ? (await import('node:worker_threads')).Worker : null;
+
+// Pieces a worker holds at once: the one it counts and the next, so that it
+// never waits for the caller between two.
+const IN_FLIGHT = 2;
+// How often onProgress is called.
+const PROGRESS_EVERY_MS = 100;
+
+// Workers left from earlier counts, ready, that the next ones take before
+// they start new ones; each goes after IDLE_MS without work. In Node they
+// keep no process alive while they wait.
+const idle = [];
+const IDLE_MS = 10000;
+// The wasm memory of the instances alive: the caller's, and each worker's as
+// it last told it.
+const liveWorkers = new Set();
+let peakMemory = 0;
+
+/** { instances, memory, heap, peak }: bytes of wasm memory of the instances alive, and the most seen. */
+export function memoryUsage(core) {
+    const usage = { instances: 1, ...core.memory() };
+    for (const worker of liveWorkers) {
+        usage.instances += 1;
+        usage.memory += worker.memory;
+        usage.heap += worker.heap;
+    }
+    peakMemory = Math.max(peakMemory, usage.memory);
+    return { ...usage, peak: peakMemory };
+}
+
+/** An AbortError, as fetch and Node reject with, with the signal's reason as its cause. */
+export function abortError(signal) {
+    const error = new DOMException('roughpi: the count was cancelled', 'AbortError');
+    if (signal?.reason !== undefined) Object.defineProperty(error, 'cause', { value: signal.reason });
+    return error;
+}
+
+// One worker: a web worker, a Node worker thread, or, where there are none,
+// the same work on this thread between its other tasks. It serves one
+// session at a time; between them it waits in `idle`.
+class WorkerHandle {
+    constructor(module) {
+        this.session = null;
+        this.memory = 0;
+        this.heap = 0;
+        this.onAnswer = () => {};
+        const receive = (message) => this.receive(message);
+        const fail = (error) => this.fail(error);
+        if (NodeWorker !== null) {
+            this.worker = new NodeWorker(WORKER_URL);
+            this.worker.on('message', receive);
+            this.worker.on('error', fail);
+            this.worker.on('exit', (code) => fail(new Error(`roughpi: a worker stopped (exit code ${code})`)));
+        } else if (typeof Worker === 'function') {
+            this.worker = new Worker(WORKER_URL, { type: 'module' });
+            this.worker.onmessage = (event) => receive(event.data);
+            this.worker.onerror = (event) => fail(new Error(`roughpi: a worker failed: ${event.message ?? event}`));
+            this.worker.onmessageerror = () => fail(new Error('roughpi: a message from a worker could not be read'));
+        } else {
+            this.worker = new InlineWorker(receive);
+        }
+        liveWorkers.add(this);
+        this.post({ type: 'init', module });
+    }
+
+    post(message) {
+        this.worker.postMessage(message);
+    }
+
+    receive(message) {
+        if (message.memory !== undefined) {
+            this.memory = message.memory;
+            this.heap = message.heap;
+        }
+        if (message.type === 'error') this.fail(new Error(message.message));
+        else if (this.session !== null) this.session.guard(() => this.onAnswer(message));
+    }
+
+    fail(error) {
+        if (this.session !== null) this.session.fail(error);
+        else this.terminate(); // an idle worker that failed is dropped
+    }
+
+    // Serves `session` from now on; in Node, keeps the process alive while it does.
+    adopt(session) {
+        clearTimeout(this.idleTimer);
+        const at = idle.indexOf(this);
+        if (at >= 0) idle.splice(at, 1);
+        this.session = session;
+        this.worker.ref?.();
+    }
+
+    // Waits in `idle` for the next session, IDLE_MS at most.
+    release() {
+        this.session = null;
+        this.onAnswer = () => {};
+        this.worker.unref?.();
+        this.idleTimer = setTimeout(() => this.terminate(), IDLE_MS);
+        this.idleTimer.unref?.();
+        idle.push(this);
+    }
+
+    terminate() {
+        clearTimeout(this.idleTimer);
+        const at = idle.indexOf(this);
+        if (at >= 0) idle.splice(at, 1);
+        liveWorkers.delete(this);
+        if (NodeWorker !== null) this.worker.removeAllListeners('exit');
+        this.worker.terminate();
+    }
+}
+
+// The worker's work on this thread, a message per task, for a JavaScript
+// that has no workers: slower to stop (between pieces), but it counts.
+class InlineWorker {
+    constructor(receive) {
+        this.stopped = false;
+        this.handle = pieceWorker((message) => !this.stopped && receive(message));
+    }
+    postMessage(message) {
+        setTimeout(() => !this.stopped && this.handle(message), 0);
+    }
+    terminate() {
+        this.stopped = true;
+    }
+}
+
+/**
+ * Runs task(session) with workers that session.countPi and session.sieve
+ * start as they need them, and ends them, whatever happens.
+ */
+export async function withWorkers({ module, threads, signal, onProgress }, task) {
+    const session = new Session(module, threads, signal, onProgress);
+    try {
+        return await session.guarded(task(session));
+    } finally {
+        session.close();
+    }
+}
+
+class Session {
+    constructor(module, threads, signal, onProgress) {
+        this.module = module;
+        this.threads = threads;
+        this.signal = signal;
+        this.onProgress = onProgress;
+        this.workers = [];
+        this.share = 0;
+        this.failure = null;
+        this.failed = new Promise((_, reject) => (this.rejectFailed = reject));
+        this.failed.catch(() => {});
+        this.abort = () => this.fail(abortError(signal));
+        signal?.addEventListener('abort', this.abort);
+        if (onProgress) this.timer = setInterval(() => this.guard(() => onProgress(this.share)), PROGRESS_EVERY_MS);
+    }
+
+    // The first failure (a stop, a worker's error, a throwing onProgress)
+    // ends the workers, and every promise of the session rejects with it.
+    fail(error) {
+        if (this.failure !== null) return;
+        this.failure = error;
+        this.close();
+        this.rejectFailed(error);
+    }
+    guard(action) {
+        try {
+            action();
+        } catch (error) {
+            this.fail(error);
+        }
+    }
+    // The promise, or the session's failure, whichever comes first.
+    guarded(promise) {
+        return Promise.race([promise, this.failed]);
+    }
+
+    // Ends the session: its workers wait for the next one, or, after a
+    // failure, which may have left them in the middle of a piece, are ended.
+    close() {
+        clearInterval(this.timer);
+        this.signal?.removeEventListener('abort', this.abort);
+        for (const worker of this.workers) {
+            if (this.failure === null) worker.release();
+            else worker.terminate();
+        }
+        this.workers = [];
+    }
+
+    startWorkers(count) {
+        if (this.failure !== null) throw this.failure;
+        while (this.workers.length < count) {
+            const worker = idle.at(-1) ?? new WorkerHandle(this.module);
+            worker.adopt(this);
+            this.workers.push(worker);
+        }
+    }
+
+    /**
+     * pi(x), x >= 2, from its pieces counted on the workers; the progress runs
+     * over [from, from + span) of the whole.
+     */
+    async countPi(core, x, from = 0, span = 1) {
+        this.startWorkers(1); // starting while the split is made
+        const split = core.split(x);
+        try {
+            const order = Array.from({ length: split.size }, (_, i) => i);
+            const costs = order.map((i) => split.cost(i));
+            order.sort((a, b) => costs[b] - costs[a] || a - b);
+            const total = costs.reduce((a, b) => a + b, 0);
+            this.startWorkers(Math.min(this.threads, split.size));
+            let next = 0;
+            let done = 0;
+            let doneCost = 0;
+            await this.guarded(
+                new Promise((resolve) => {
+                    const give = (worker) => {
+                        if (next === order.length) return;
+                        worker.post({ type: 'piece', x, index: order[next++] });
+                    };
+                    for (const worker of this.workers) {
+                        worker.onAnswer = (message) => {
+                            if (message.type !== 'piece') return;
+                            split.addSums(message.index, message.words);
+                            doneCost += costs[message.index];
+                            this.share = from + (span * doneCost) / total;
+                            if (++done === order.length) resolve();
+                            else give(worker);
+                        };
+                        for (let k = 0; k < IN_FLIGHT; ++k) give(worker);
+                    }
+                }),
+            );
+            return split.finish();
+        } finally {
+            split.free();
+        }
+    }
+
+    /** p_n from pi(x) = piX: the sieve on one worker; progress over [from, from + span). */
+    async sieve(n, x, piX, from = 0, span = 1) {
+        this.startWorkers(1);
+        const worker = this.workers[0];
+        return this.guarded(
+            new Promise((resolve) => {
+                worker.onAnswer = (message) => {
+                    if (message.type === 'progress') this.share = from + span * message.share;
+                    else if (message.type === 'sieved') resolve(message.value);
+                };
+                worker.post({ type: 'sieve', n, x, piX });
+            }),
+        );
+    }
+}
