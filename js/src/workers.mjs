@@ -69,7 +69,10 @@ class WorkerHandle {
         const receive = (message) => this.receive(message);
         const fail = (error) => this.fail(error);
         if (NodeWorker !== null) {
-            this.worker = new NodeWorker(WORKER_URL);
+            // The worker takes the process's options, but for --input-type,
+            // which Node refuses for a worker that runs a file.
+            const execArgv = process.execArgv.filter((option) => !option.startsWith('--input-type'));
+            this.worker = new NodeWorker(WORKER_URL, { execArgv });
             this.worker.on('message', receive);
             this.worker.on('error', fail);
             this.worker.on('exit', (code) => fail(new Error(`roughpi: a worker stopped (exit code ${code})`)));

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Running a count: a stop within a fraction of a second (AbortError, the
 // workers ended), progress about ten times a second ending with 1, a
-// progress that throws, and the wasm memory the count takes.
+// progress that throws, the wasm memory the count takes, and workers started
+// from a script of node -e.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 
@@ -91,4 +93,11 @@ test('the wasm memory: a few MiB for the instances of a count, and back to the p
     // The workers of a stopped count are ended, not kept for the next one.
     await stopTime((signal) => roughpi.primePi(10n ** 16n, { threads: 2, signal }), 100);
     assert.equal(roughpi.memoryUsage().instances, 1);
+});
+
+test('workers start from a script given with node --input-type=module -e, whose option Node refuses to workers', () => {
+    const script = `const r = await import(${JSON.stringify(new URL('../dist/roughpi.mjs', import.meta.url).href)});
+        console.log(await r.primePi(10n ** 11n, { threads: 2 }));`;
+    const run = spawnSync(process.execPath, ['--input-type=module', '-e', script], { encoding: 'utf8' });
+    assert.equal(run.stdout.trim(), '4118054813n', run.stderr);
 });
