@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: MIT
 // What a worker does with the messages it is sent, one at a time, whatever
 // carries them (worker.mjs: a web worker or a Node worker thread; workers.mjs:
-// the caller's own thread, where there are no workers):
+// the caller's own thread, where there are no workers). A worker counts
+// pieces, or checks and adds up the sums of the pieces that the others count:
 //
-//   { type: 'init', module }        instantiates the compiled module; answers
-//                                   { type: 'ready' }
-//   { type: 'piece', x, index }     counts piece `index` of the split of x,
-//                                   made here once per x; answers { type:
-//                                   'piece', index, words } with its sums
-//   { type: 'sieve', n, x, piX }    p_n from pi(x) = piX; answers with
-//                                   { type: 'progress', share } as it goes
-//                                   and { type: 'sieved', value }
+//   { type: 'init', module }          instantiates the compiled module;
+//                                     answers { type: 'ready' }
+//   { type: 'split', x, fresh }       makes the split of x here (a fresh one
+//                                     for the checker, whose total starts at
+//                                     nothing); answers { type: 'split',
+//                                     costs } with the pieces' estimated costs
+//                                     when `fresh`, with none otherwise
+//   { type: 'piece', x, index }       counts piece `index` of the split of x;
+//                                     answers { type: 'piece', index, words }
+//                                     with its sums
+//   { type: 'add', index, words }     the checker: checks the sums of piece
+//                                     `index` against its own piece and adds
+//                                     them; answers { type: 'added', index }
+//   { type: 'finish' }                the checker: pi(x) from the sums added,
+//                                     checked against its whole split;
+//                                     answers { type: 'finished', value }
+//   { type: 'sieve', n, x, piX }      p_n from pi(x) = piX; answers with
+//                                     { type: 'progress', share } as it goes
+//                                     and { type: 'sieved', value }
 //
 // Every answer but progress carries the instance's memory ({ memory, heap });
 // a failure is { type: 'error', message }. Pieces travel by index only: a
@@ -23,20 +35,36 @@ export function pieceWorker(post) {
     let split = null; // the split in hand, of split.x
     let queue = Promise.resolve(); // the messages in hand, one after another
 
+    function splitOf(x, fresh) {
+        if (fresh || split === null || split.x !== x) {
+            split?.free();
+            split = core.split(x);
+            split.x = x;
+        }
+        return split;
+    }
+
     function answer(message) {
-        if (message.type === 'piece') {
-            if (split === null || split.x !== message.x) {
-                split?.free();
-                split = core.split(message.x);
-                split.x = message.x;
+        switch (message.type) {
+            case 'split': {
+                const made = splitOf(message.x, message.fresh);
+                const costs = message.fresh ? Float64Array.from({ length: made.size }, (_, i) => made.cost(i)) : null;
+                return { type: 'split', costs };
             }
-            return { type: 'piece', index: message.index, words: split.countPiece(message.index) };
+            case 'piece':
+                return { type: 'piece', index: message.index, words: splitOf(message.x).countPiece(message.index) };
+            case 'add':
+                split.addSums(message.index, message.words);
+                return { type: 'added', index: message.index };
+            case 'finish':
+                return { type: 'finished', value: split.finish() };
+            case 'sieve': {
+                const progress = (share) => post({ type: 'progress', share });
+                return { type: 'sieved', value: core.nthPrimeFromCount(message.n, message.x, message.piX, progress) };
+            }
+            default:
+                throw new Error(`roughpi: a worker was sent '${message.type}'`);
         }
-        if (message.type === 'sieve') {
-            const progress = (share) => post({ type: 'progress', share });
-            return { type: 'sieved', value: core.nthPrimeFromCount(message.n, message.x, message.piX, progress) };
-        }
-        throw new Error(`roughpi: a worker was sent '${message.type}'`);
     }
 
     // The first message instantiates the module, which takes a while: those

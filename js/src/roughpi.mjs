@@ -129,7 +129,7 @@ export async function primePi(x, options) {
         return pi;
     }
     return withWorkers(opts, async (session) => {
-        const pi = await session.countPi(core, value);
+        const pi = await session.countPi(value);
         opts.onProgress?.(1);
         return pi;
     });
@@ -150,7 +150,7 @@ export async function nthPrime(n, options) {
         return p;
     }
     return withWorkers(opts, async (session) => {
-        const piX = await session.countPi(core, x, 0, NTH_PRIME_COUNT_SHARE);
+        const piX = await session.countPi(x, 0, NTH_PRIME_COUNT_SHARE);
         const p = await session.sieve(value, x, piX, NTH_PRIME_COUNT_SHARE, 1 - NTH_PRIME_COUNT_SHARE);
         opts.onProgress?.(1);
         return p;

@@ -4,13 +4,16 @@
 // so this works on every page, cross-origin isolated or not, and in Node
 // without flags.
 //
-// pi(x): the caller's instance makes the split of x and hands out the pieces
-// by index, largest estimate first, two at a time to each worker; each
-// worker makes the same split in its own instance (once per x), counts the
-// pieces it is given and sends back their sums as words. The caller's
-// instance checks each piece's sums against its own piece of that index and
-// adds them up, and pi(x) comes only from sums that hold the whole split,
-// checked against it (split_count.cpp).
+// pi(x): every worker makes the split of x in its own instance (the split
+// depends on x alone). One of them, the checker, counts nothing: it gives
+// the pieces' estimated costs, and the caller hands out the pieces by index,
+// largest first, two at a time to each of the others, which count them and
+// send back their sums as words. The checker checks each piece's sums
+// against its own piece of that index and adds them up, and pi(x) comes only
+// from sums that hold the whole split, checked against it
+// (split_count.cpp). The caller's thread runs none of this: making a split
+// takes a hundredth of a count, which at 2^63 - 1 is seconds, and a page
+// must not freeze for it.
 //
 // A stop (the AbortSignal) ends the workers at once: a worker in the middle
 // of a piece is terminated, which a thread of the library could not be, and
@@ -221,58 +224,63 @@ class Session {
     }
 
     /**
-     * pi(x), x >= 2, from its pieces counted on the workers; the progress runs
-     * over [from, from + span) of the whole.
+     * pi(x), x >= 10^10, from its pieces counted on the workers and checked
+     * by another; the progress runs over [from, from + span) of the whole.
      */
-    async countPi(core, x, from = 0, span = 1) {
-        this.startWorkers(1); // starting while the split is made
-        const split = core.split(x);
-        try {
-            const order = Array.from({ length: split.size }, (_, i) => i);
-            const costs = order.map((i) => split.cost(i));
-            order.sort((a, b) => costs[b] - costs[a] || a - b);
-            const total = costs.reduce((a, b) => a + b, 0);
-            this.startWorkers(Math.min(this.threads, split.size));
-            let next = 0;
-            let done = 0;
-            let doneCost = 0;
-            await this.guarded(
-                new Promise((resolve) => {
-                    const give = (worker) => {
-                        if (next === order.length) return;
-                        worker.post({ type: 'piece', x, index: order[next++] });
+    async countPi(x, from = 0, span = 1) {
+        this.startWorkers(this.threads + 1);
+        const [checker, ...counters] = this.workers;
+        for (const worker of counters) worker.post({ type: 'split', x });
+        const { costs } = await this.ask(checker, { type: 'split', x, fresh: true }, 'split');
+        const order = Array.from(costs.keys()).sort((a, b) => costs[b] - costs[a] || a - b);
+        const total = costs.reduce((a, b) => a + b, 0);
+        let next = 0;
+        let done = 0;
+        let doneCost = 0;
+        await this.guarded(
+            new Promise((resolve) => {
+                const give = (worker) => {
+                    if (next < order.length) worker.post({ type: 'piece', x, index: order[next++] });
+                };
+                for (const worker of counters) {
+                    worker.onAnswer = (message) => {
+                        if (message.type !== 'piece') return;
+                        checker.post({ type: 'add', index: message.index, words: message.words });
+                        doneCost += costs[message.index];
+                        this.share = from + (span * doneCost) / total;
+                        if (++done === order.length) resolve();
+                        else give(worker);
                     };
-                    for (const worker of this.workers) {
-                        worker.onAnswer = (message) => {
-                            if (message.type !== 'piece') return;
-                            split.addSums(message.index, message.words);
-                            doneCost += costs[message.index];
-                            this.share = from + (span * doneCost) / total;
-                            if (++done === order.length) resolve();
-                            else give(worker);
-                        };
-                        for (let k = 0; k < IN_FLIGHT; ++k) give(worker);
-                    }
-                }),
-            );
-            return split.finish();
-        } finally {
-            split.free();
-        }
+                    for (let k = 0; k < IN_FLIGHT; ++k) give(worker);
+                }
+            }),
+        );
+        return (await this.ask(checker, { type: 'finish' }, 'finished')).value;
+    }
+
+    // Sends `message` to `worker`, and resolves to its answer of `type`.
+    ask(worker, message, type) {
+        return this.guarded(
+            new Promise((resolve) => {
+                worker.onAnswer = (answer) => answer.type === type && resolve(answer);
+                worker.post(message);
+            }),
+        );
     }
 
     /** p_n from pi(x) = piX: the sieve on one worker; progress over [from, from + span). */
     async sieve(n, x, piX, from = 0, span = 1) {
         this.startWorkers(1);
         const worker = this.workers[0];
-        return this.guarded(
+        const answer = await this.guarded(
             new Promise((resolve) => {
                 worker.onAnswer = (message) => {
                     if (message.type === 'progress') this.share = from + span * message.share;
-                    else if (message.type === 'sieved') resolve(message.value);
+                    else if (message.type === 'sieved') resolve(message);
                 };
                 worker.post({ type: 'sieve', n, x, piX });
             }),
         );
+        return answer.value;
     }
 }
