@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-// What a worker does with the messages it is sent, one at a time, whatever
-// carries them (worker.mjs: a web worker or a Node worker thread; workers.mjs:
-// the caller's own thread, where there are no workers). A worker counts
-// pieces, or checks and adds up the sums of the pieces that the others count:
+// What a worker (worker.mjs: a web worker or a Node worker thread) does with
+// the messages it is sent, one at a time. A worker counts pieces, or checks
+// and adds up the sums of the pieces that the others count:
 //
 //   { type: 'init', module }          instantiates the compiled module;
 //                                     answers { type: 'ready' }

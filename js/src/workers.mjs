@@ -20,7 +20,6 @@
 // nothing of the count is kept. Workers that finish a count wait a while
 // for the next one, which then starts without starting workers.
 import { IN_NODE } from './wasm_instance.mjs';
-import { pieceWorker } from './piece_worker.mjs';
 
 const WORKER_URL = new URL('./worker.mjs', import.meta.url);
 const NodeWorker = IN_NODE ? (await import('node:worker_threads')).Worker : null;
@@ -60,9 +59,8 @@ export function abortError(signal) {
     return error;
 }
 
-// One worker: a web worker, a Node worker thread, or, where there are none,
-// the same work on this thread between its other tasks. It serves one
-// session at a time; between them it waits in `idle`.
+// One worker: a web worker, or a Node worker thread. It serves one session
+// at a time; between them it waits in `idle`.
 class WorkerHandle {
     constructor(module) {
         this.session = null;
@@ -79,13 +77,11 @@ class WorkerHandle {
             this.worker.on('message', receive);
             this.worker.on('error', fail);
             this.worker.on('exit', (code) => fail(new Error(`roughpi: a worker stopped (exit code ${code})`)));
-        } else if (typeof Worker === 'function') {
+        } else {
             this.worker = new Worker(WORKER_URL, { type: 'module' });
             this.worker.onmessage = (event) => receive(event.data);
             this.worker.onerror = (event) => fail(new Error(`roughpi: a worker failed: ${event.message ?? event}`));
             this.worker.onmessageerror = () => fail(new Error('roughpi: a message from a worker could not be read'));
-        } else {
-            this.worker = new InlineWorker(receive);
         }
         liveWorkers.add(this);
         this.post({ type: 'init', module });
@@ -135,21 +131,6 @@ class WorkerHandle {
         liveWorkers.delete(this);
         if (NodeWorker !== null) this.worker.removeAllListeners('exit');
         this.worker.terminate();
-    }
-}
-
-// The worker's work on this thread, a message per task, for a JavaScript
-// that has no workers: slower to stop (between pieces), but it counts.
-class InlineWorker {
-    constructor(receive) {
-        this.stopped = false;
-        this.handle = pieceWorker((message) => !this.stopped && receive(message));
-    }
-    postMessage(message) {
-        setTimeout(() => !this.stopped && this.handle(message), 0);
-    }
-    terminate() {
-        this.stopped = true;
     }
 }
 

@@ -30,7 +30,7 @@ function showMemory() {
     const instances =
         usage.instances === 1
             ? '1 instance (the page\u2019s)'
-            : `${usage.instances} instances (the page\u2019s and one per worker)`;
+            : `${usage.instances} instances (the page\u2019s and its workers\u2019)`;
     $('memory').textContent =
         `wasm memory in use: ${mebibytes(usage.memory)} in ${instances}, ${mebibytes(usage.heap)} of it allocated; ` +
         `the most at once: ${mebibytes(usage.peak)}`;
@@ -40,7 +40,9 @@ function showWorkers(threads) {
     const cpus = roughpi.defaultThreads();
     const isolated = globalThis.crossOriginIsolated ? 'cross-origin isolated' : 'not cross-origin isolated (no need)';
     $('workers').textContent =
-        `${threads} web worker${threads === 1 ? '' : 's'}, each with its own wasm instance; ${cpus} logical CPU${cpus === 1 ? '' : 's'}; ${isolated}`;
+        `${threads === 1 ? '1 web worker counts' : `${threads} web workers count`} and one more checks, ` +
+        `each with a wasm instance of its ` +
+        `own; ${cpus} logical CPU${cpus === 1 ? '' : 's'}; ${isolated}`;
 }
 
 // The refusal of a field, beside it and as the result.
