@@ -36,8 +36,18 @@ const RANGES = {
     x: { name: 'x', least: null, largest: MAX_X, why: '' },
     n: { name: 'n', least: 1n, largest: MAX_N, why: NTH_WHY },
     estimateX: { name: 'x', least: 2n, largest: MAX_X, why: '' },
-    liY: { name: 'y', least: 2n, largest: core.li(MAX_X), why: ', so that the x with li(x) = y stays below 2^63' },
-    rY: { name: 'y', least: 2n, largest: core.riemannR(MAX_X), why: ', so that the x with R(x) = y stays below 2^63' },
+    liY: {
+        name: 'y',
+        least: 2n,
+        largest: core.call('roughpi_li', MAX_X),
+        why: ', so that the x with li(x) = y stays below 2^63',
+    },
+    rY: {
+        name: 'y',
+        least: 2n,
+        largest: core.call('roughpi_riemann_r', MAX_X),
+        why: ', so that the x with R(x) = y stays below 2^63',
+    },
 };
 
 function describe(value) {
@@ -124,7 +134,7 @@ export async function primePi(x, options) {
     const value = integerArgument(x, RANGES.x);
     const opts = countOptions(options);
     if (value < PARALLEL_FROM) {
-        const pi = value < 2n ? 0n : core.primeCount(value);
+        const pi = value < 2n ? 0n : core.call('roughpi_pi', value);
         opts.onProgress?.(1);
         return pi;
     }
@@ -143,9 +153,9 @@ export async function primePi(x, options) {
 export async function nthPrime(n, options) {
     const value = integerArgument(n, RANGES.n);
     const opts = countOptions(options);
-    const x = core.nthPrimeEstimate(value);
+    const x = core.call('rpjs_nth_prime_estimate', value);
     if (x < PARALLEL_FROM) {
-        const p = core.nthPrime(value);
+        const p = core.call('roughpi_nth_prime', value);
         opts.onProgress?.(1);
         return p;
     }
@@ -166,24 +176,24 @@ export function primePiSync(x) {
             `${shown}: primePiSync counts x up to ${SYNC_LIMIT} (10^12); primePi counts every x up to ${MAX_X}`,
         );
     }
-    return value < 2n ? 0n : core.primeCount(value);
+    return value < 2n ? 0n : core.call('roughpi_pi', value);
 }
 
 /** li(x), the logarithmic integral, rounded down, for 2 <= x <= 2^63 - 1. */
 export function li(x) {
-    return core.li(integerArgument(x, RANGES.estimateX));
+    return core.call('roughpi_li', integerArgument(x, RANGES.estimateX));
 }
 /** The x with li(x) = y, rounded down, for 2 <= y <= li(2^63 - 1). */
 export function liInverse(y) {
-    return core.liInverse(integerArgument(y, RANGES.liY));
+    return core.call('roughpi_li_inverse', integerArgument(y, RANGES.liY));
 }
 /** Riemann's R(x), rounded down, for 2 <= x <= 2^63 - 1. */
 export function riemannR(x) {
-    return core.riemannR(integerArgument(x, RANGES.estimateX));
+    return core.call('roughpi_riemann_r', integerArgument(x, RANGES.estimateX));
 }
 /** The x with R(x) = y, rounded down, for 2 <= y <= R(2^63 - 1). */
 export function riemannRInverse(y) {
-    return core.riemannRInverse(integerArgument(y, RANGES.rY));
+    return core.call('roughpi_riemann_r_inverse', integerArgument(y, RANGES.rY));
 }
 
 /**

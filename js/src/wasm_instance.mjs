@@ -58,26 +58,12 @@ export class CoreInstance {
     version() {
         return this.glue.UTF8ToString(this.glue._roughpi_version());
     }
-    primeCount(x) {
-        return this.checked(this.glue._roughpi_pi(x));
-    }
-    li(x) {
-        return this.checked(this.glue._roughpi_li(x));
-    }
-    liInverse(y) {
-        return this.checked(this.glue._roughpi_li_inverse(y));
-    }
-    riemannR(x) {
-        return this.checked(this.glue._roughpi_riemann_r(x));
-    }
-    riemannRInverse(y) {
-        return this.checked(this.glue._roughpi_riemann_r_inverse(y));
-    }
-    nthPrime(n) {
-        return this.checked(this.glue._roughpi_nth_prime(n));
-    }
-    nthPrimeEstimate(n) {
-        return this.checked(this.glue._rpjs_nth_prime_estimate(n));
+    /**
+     * f(value) for a function of one int64 of the C interface (roughpi_pi,
+     * roughpi_li, ..., rpjs_nth_prime_estimate), or its refusal as an Error.
+     */
+    call(name, value) {
+        return this.checked(this.glue[`_${name}`](value));
     }
     /** p_n from pi(x) = piX: the sieve from x on, reporting its share done to onProgress. */
     nthPrimeFromCount(n, x, piX, onProgress) {
