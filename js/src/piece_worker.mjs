@@ -19,6 +19,9 @@
 //   { type: 'finish' }                the checker: pi(x) from the sums added,
 //                                     checked against its whole split;
 //                                     answers { type: 'finished', value }
+//   { type: 'call', name, value }     a function of one int64 of the C
+//                                     interface (roughpi_pi, roughpi_nth_prime),
+//                                     whole; answers { type: 'called', value }
 //   { type: 'sieve', n, x, piX }      p_n from pi(x) = piX; answers with
 //                                     { type: 'progress', share } as it goes
 //                                     and { type: 'sieved', value }
@@ -57,6 +60,8 @@ export function pieceWorker(post) {
                 return { type: 'added', index: message.index };
             case 'finish':
                 return { type: 'finished', value: split.finish() };
+            case 'call':
+                return { type: 'called', value: core.call(message.name, message.value) };
             case 'sieve': {
                 const progress = (share) => post({ type: 'progress', share });
                 return { type: 'sieved', value: core.nthPrimeFromCount(message.n, message.x, message.piX, progress) };

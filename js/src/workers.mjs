@@ -249,6 +249,12 @@ class Session {
         );
     }
 
+    /** name(value) of the C interface, whole, on one worker (roughpi_pi, roughpi_nth_prime). */
+    async whole(name, value) {
+        this.startWorkers(1);
+        return (await this.ask(this.workers[0], { type: 'call', name, value }, 'called')).value;
+    }
+
     /** p_n from pi(x) = piX: the sieve on one worker; progress over [from, from + span). */
     async sieve(n, x, piX, from = 0, span = 1) {
         this.startWorkers(1);
