@@ -53,6 +53,7 @@ const RANGES = {
 function describe(value) {
     if (value === null) return 'null';
     if (Array.isArray(value)) return 'an array';
+    if (typeof value === 'function') return 'a function';
     return typeof value === 'object' ? 'an object' : `${typeof value} ${String(value)}`;
 }
 

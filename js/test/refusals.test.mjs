@@ -46,6 +46,7 @@ const refusals = [
     [() => roughpi.primePi(), TypeError, /not undefined undefined$/],
     [() => roughpi.primePi(true), TypeError, /not boolean true$/],
     [() => roughpi.primePi([5]), TypeError, /not an array$/],
+    [() => roughpi.li(Math.max), TypeError, /not a function$/],
     [() => roughpi.nthPrime(0), RangeError, `n = 0: ${N_RANGE}`],
     [() => roughpi.nthPrime(-3n), RangeError, `n = -3: ${N_RANGE}`],
     [() => roughpi.nthPrime('-5'), RangeError, `'-5': ${N_RANGE}`],
