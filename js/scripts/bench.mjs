@@ -8,7 +8,7 @@
 // The native program is $ROUGHPI_NATIVE when set (a `roughpi` built with
 // -DROUGHPI_PORTABLE_ONLY=ON), or else built here into build-native-portable/.
 // Each time is the best of a few runs (BENCH_RUNS, default 3 at 10^12 and
-// 10^13, 1 at 10^14): the wasm one includes starting the workers, the native
+// 10^13, 2 at 10^14): the wasm one includes starting the workers, the native
 // one is the count alone, as `roughpi --time` reports it. ROUGHPI_JS_DIST
 // benchmarks the package of another folder (another build of dist/).
 import { spawnSync } from 'node:child_process';
