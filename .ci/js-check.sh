@@ -45,8 +45,9 @@ CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2} npm run build >"$wor
 step "npm run build"
 
 # The tests report in TAP here (no terminal): every test must have run.
+# The known values stop at 10^14: the README's example below counts 10^15.
 status=0
-npm test >"$work/test.log" 2>&1 || status=$?
+ROUGHPI_JS_KNOWN_MAX=1e14 npm test >"$work/test.log" 2>&1 || status=$?
 grep -E '^(not )?ok |^# (tests|pass|fail|skipped|duration_ms) ' "$work/test.log" || true
 ((status == 0)) || { grep -vE '^\s*(at |\.\.\.)' "$work/test.log" | tail -n 80; fail "npm test failed"; }
 # Only the comparisons with the native program may be skipped, where the
