@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "wheel.hpp"
 
+#include "piece_access.hpp"
 #include "small_primes.hpp"
 
 #include <roughpi/prime_count.hpp>
@@ -64,6 +65,12 @@ void build_wheel_tables()
     }
     // Another thread is filling them, which takes a fraction of a millisecond.
     while (!wheel_tables_ready.load(std::memory_order_acquire)) { }
+}
+
+detail::wheel_tables_view detail::wheel_tables()
+{
+    ensure_wheel_tables();
+    return {wheel_prefix_count, wheel_gaps};
 }
 
 }  // namespace roughpi
