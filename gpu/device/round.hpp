@@ -244,4 +244,32 @@ ROUGHPI_HD inline void count_chunk(const round_memory& mem, const wheel_view& wh
     add_shared(&mem.sums[slot].loops, sum);
 }
 
+// The kernels of a round, in the order a round launches them, and what
+// thread i of each does (the count kernel's with the tables `wheel`).
+enum class kernel { walk, expand, sum_runs, sum_groups, sum_total, count };
+
+ROUGHPI_HD inline void run_lane(kernel k, const round_memory& mem, const wheel_view& wheel, std::int64_t i)
+{
+    switch (k) {
+    case kernel::walk:
+        walk_lane(mem, i);
+        break;
+    case kernel::expand:
+        expand_leaf(mem, i);
+        break;
+    case kernel::sum_runs:
+        sum_run(mem, i);
+        break;
+    case kernel::sum_groups:
+        sum_group(mem, i);
+        break;
+    case kernel::sum_total:
+        sum_groups(mem);
+        break;
+    case kernel::count:
+        count_chunk(mem, wheel, i);
+        break;
+    }
+}
+
 }  // namespace roughpi::gpu

@@ -83,27 +83,7 @@ void count_pieces_gpu(std::span<const prime_count_piece> pieces, prime_count_sum
         pool_options(options));
     const std::stop_callback stop_device(options.stop, [&pool] { pool->stop(); });
 
-    std::vector<detail::finished_piece> finished;
-    double done_cost = 0.0;
-    auto last_progress = std::chrono::steady_clock::now();
-    try {
-        while (pool->wait(PROGRESS_EVERY, finished)) {
-            for (const detail::finished_piece& piece : finished) {
-                done_cost += pieces[piece.index].cost();
-                if (options.piece_done)
-                    options.piece_done(piece.index, piece.sums);
-            }
-            finished.clear();
-            const auto now = std::chrono::steady_clock::now();
-            if (options.progress && todo_cost > 0.0 && now - last_progress >= PROGRESS_EVERY) {
-                options.progress(std::min(done_cost / todo_cost, 1.0));
-                last_progress = now;
-            }
-        }
-    } catch (...) {
-        pool->stop();
-        throw;
-    }
+    detail::collect_finished(*pool, pieces, todo_cost, options.piece_done, options.progress, PROGRESS_EVERY);
     const prime_count_sums counted = pool->join();
     if (options.stop.stop_requested())
         throw cancelled();

@@ -19,34 +19,11 @@ namespace {
 
 __device__ std::int64_t thread_index() { return std::int64_t{blockIdx.x} * blockDim.x + threadIdx.x; }
 
-__global__ void walk_kernel(round_memory mem, std::int64_t lanes)
+// The kernels of a round but the count kernel: thread i does its lane.
+__global__ void round_kernel(kernel k, round_memory mem, std::int64_t lanes)
 {
     if (const std::int64_t i = thread_index(); i < lanes)
-        walk_lane(mem, i);
-}
-
-__global__ void expand_kernel(round_memory mem, std::int64_t lanes)
-{
-    if (const std::int64_t i = thread_index(); i < lanes)
-        expand_leaf(mem, i);
-}
-
-__global__ void sum_runs_kernel(round_memory mem, std::int64_t lanes)
-{
-    if (const std::int64_t i = thread_index(); i < lanes)
-        sum_run(mem, i);
-}
-
-__global__ void sum_groups_kernel(round_memory mem, std::int64_t lanes)
-{
-    if (const std::int64_t i = thread_index(); i < lanes)
-        sum_group(mem, i);
-}
-
-__global__ void sum_total_kernel(round_memory mem, std::int64_t lanes)
-{
-    if (thread_index() < lanes)
-        sum_groups(mem);
+        run_lane(k, mem, mem.wheel, i);
 }
 
 // The count kernel: each block copies the wheel tables into shared memory,
@@ -227,26 +204,10 @@ public:
     {
         const auto blocks = static_cast<unsigned>(g.blocks);
         const auto threads = static_cast<unsigned>(g.threads);
-        switch (k) {
-        case kernel::walk:
-            walk_kernel<<<blocks, threads>>>(memory_, g.lanes);
-            break;
-        case kernel::expand:
-            expand_kernel<<<blocks, threads>>>(memory_, g.lanes);
-            break;
-        case kernel::sum_runs:
-            sum_runs_kernel<<<blocks, threads>>>(memory_, g.lanes);
-            break;
-        case kernel::sum_groups:
-            sum_groups_kernel<<<blocks, threads>>>(memory_, g.lanes);
-            break;
-        case kernel::sum_total:
-            sum_total_kernel<<<blocks, threads>>>(memory_, g.lanes);
-            break;
-        case kernel::count:
+        if (k == kernel::count)
             count_kernel<<<blocks, threads, TABLE_BYTES>>>(memory_, g.lanes, device_stop_);
-            break;
-        }
+        else
+            round_kernel<<<blocks, threads>>>(k, memory_, g.lanes);
         check(cudaGetLastError(), "a kernel launch");
     }
 

@@ -36,9 +36,6 @@ struct memory_plan {
     std::size_t bytes() const;
 };
 
-// The kernels of a round, in the order a round launches them.
-enum class kernel { walk, expand, sum_runs, sum_groups, sum_total, count };
-
 // A grid: `blocks` blocks of `threads` threads, of which the first `lanes`
 // work (the rest of the last block has nothing to do).
 struct grid {

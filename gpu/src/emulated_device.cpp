@@ -68,37 +68,13 @@ public:
             }
             for (std::int32_t thread = 0; thread < g.threads; ++thread)
                 if (const std::int64_t i = block * g.threads + thread; i < g.lanes)
-                    run_thread(k, mem, i);
+                    run_lane(k, mem, mem.wheel, i);
         }
     }
 
     void stop() override { stopped_.store(true, std::memory_order_relaxed); }
 
 private:
-    static void run_thread(kernel k, const round_memory& mem, std::int64_t i)
-    {
-        switch (k) {
-        case kernel::walk:
-            walk_lane(mem, i);
-            break;
-        case kernel::expand:
-            expand_leaf(mem, i);
-            break;
-        case kernel::sum_runs:
-            sum_run(mem, i);
-            break;
-        case kernel::sum_groups:
-            sum_group(mem, i);
-            break;
-        case kernel::sum_total:
-            sum_groups(mem);
-            break;
-        case kernel::count:
-            count_chunk(mem, mem.wheel, i);
-            break;
-        }
-    }
-
     memory_plan plan_;
     round_memory memory_{};
     std::vector<walker> walkers_;

@@ -8,8 +8,11 @@
 
 #include <roughpi/pieces.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <span>
 #include <vector>
 
 namespace roughpi::detail {
@@ -47,5 +50,37 @@ public:
     // returns the sum of the sums of the pieces it finished.
     virtual prime_count_sums join() = 0;
 };
+
+// Collects what `pool` finishes until it ends, on the calling thread: each
+// finished piece to piece_done (with its index), and every `every` the share
+// of `todo_cost` that the finished pieces' estimates make to progress. When
+// either throws, the pool is stopped and the exception goes on; the pool's
+// own sums and error are join()'s.
+inline void collect_finished(piece_pool& pool, std::span<const prime_count_piece> pieces, double todo_cost,
+                             const std::function<void(std::size_t, const prime_count_sums&)>& piece_done,
+                             const std::function<void(double)>& progress, std::chrono::milliseconds every)
+{
+    std::vector<finished_piece> finished;
+    double done_cost = 0.0;
+    auto last_progress = std::chrono::steady_clock::now();
+    try {
+        while (pool.wait(every, finished)) {
+            for (const finished_piece& piece : finished) {
+                done_cost += pieces[piece.index].cost();
+                if (piece_done)
+                    piece_done(piece.index, piece.sums);
+            }
+            finished.clear();
+            const auto now = std::chrono::steady_clock::now();
+            if (progress && todo_cost > 0.0 && now - last_progress >= every) {
+                progress(std::min(done_cost / todo_cost, 1.0));
+                last_progress = now;
+            }
+        }
+    } catch (...) {
+        pool.stop();
+        throw;
+    }
+}
 
 }  // namespace roughpi::detail
