@@ -31,9 +31,31 @@ struct piece_node {
     std::int32_t sign;
 };
 
+}  // namespace roughpi::detail
+
+// What the functions of roughpi::detail below call: exported from a shared
+// libroughpi as roughpi_internal_set_last_error is (c_api_call.hpp), under C
+// names, as the library exports nothing of roughpi::detail. They are C++
+// functions all the same, which throw.
+extern "C" {
+ROUGHPI_API void roughpi_internal_piece_node(const roughpi::prime_count_piece& piece,
+                                             roughpi::detail::piece_node& node);
+ROUGHPI_API void roughpi_internal_add_counted_piece(const roughpi::prime_count_piece& piece,
+                                                    roughpi::prime_count_sums& sums, std::uint64_t low,
+                                                    std::int64_t high);
+ROUGHPI_API void roughpi_internal_wheel_tables(const std::uint16_t** prefix_count, const std::uint8_t** gaps);
+}
+
+namespace roughpi::detail {
+
 // The node of a piece that prime_count_pieces made in this process. Throws
 // input_error, as prime_count_add_piece does, for any other piece.
-ROUGHPI_API piece_node node_of(const prime_count_piece& piece);
+inline piece_node node_of(const prime_count_piece& piece)
+{
+    piece_node node{};
+    roughpi_internal_piece_node(piece, node);
+    return node;
+}
 
 // Adds to sums a piece whose count was made outside the core: the weighted
 // tuples before the sign, high * 2^64 + low. Throws input_error as
@@ -41,8 +63,11 @@ ROUGHPI_API piece_node node_of(const prime_count_piece& piece);
 // or holding it already), and internal_error for a count that the piece
 // cannot have (negative, or above the bound prime_count_check_piece_sums
 // applies); either way sums are left as they were.
-ROUGHPI_API void add_counted_piece(const prime_count_piece& piece, prime_count_sums& sums, std::uint64_t low,
-                                   std::int64_t high);
+inline void add_counted_piece(const prime_count_piece& piece, prime_count_sums& sums, std::uint64_t low,
+                              std::int64_t high)
+{
+    roughpi_internal_add_counted_piece(piece, sums, low, high);
+}
 
 // The wheel tables (wheel.hpp), built on first use: wheel_prefix_count, of
 // WHEEL_MODULUS + 1 = 30031 entries, and wheel_gaps, of WHEEL_RESIDUES = 5760.
@@ -50,6 +75,11 @@ struct wheel_tables_view {
     const std::uint16_t* prefix_count;
     const std::uint8_t* gaps;
 };
-ROUGHPI_API wheel_tables_view wheel_tables();
+inline wheel_tables_view wheel_tables()
+{
+    wheel_tables_view tables{};
+    roughpi_internal_wheel_tables(&tables.prefix_count, &tables.gaps);
+    return tables;
+}
 
 }  // namespace roughpi::detail

@@ -246,13 +246,6 @@ std::size_t pieces_impl::pieces_of(std::int64_t x, split_kind kind, std::span<pr
     return total;
 }
 
-piece_node node_of(const prime_count_piece& piece) { return pieces_impl::node(piece); }
-
-void add_counted_piece(const prime_count_piece& piece, prime_count_sums& sums, std::uint64_t low, std::int64_t high)
-{
-    pieces_impl::add_counted(piece, sums, wide_from_words(low, high));
-}
-
 }  // namespace detail
 
 std::size_t prime_count_pieces(std::int64_t x, std::span<prime_count_piece> out)
@@ -293,3 +286,14 @@ void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sum
 }
 
 }  // namespace roughpi
+
+void roughpi_internal_piece_node(const roughpi::prime_count_piece& piece, roughpi::detail::piece_node& node)
+{
+    node = roughpi::detail::pieces_impl::node(piece);
+}
+
+void roughpi_internal_add_counted_piece(const roughpi::prime_count_piece& piece, roughpi::prime_count_sums& sums,
+                                        std::uint64_t low, std::int64_t high)
+{
+    roughpi::detail::pieces_impl::add_counted(piece, sums, roughpi::wide_from_words(low, high));
+}

@@ -67,10 +67,11 @@ void build_wheel_tables()
     while (!wheel_tables_ready.load(std::memory_order_acquire)) { }
 }
 
-detail::wheel_tables_view detail::wheel_tables()
-{
-    ensure_wheel_tables();
-    return {wheel_prefix_count, wheel_gaps};
-}
-
 }  // namespace roughpi
+
+void roughpi_internal_wheel_tables(const std::uint16_t** prefix_count, const std::uint8_t** gaps)
+{
+    roughpi::ensure_wheel_tables();
+    *prefix_count = roughpi::wheel_prefix_count;
+    *gaps = roughpi::wheel_gaps;
+}
