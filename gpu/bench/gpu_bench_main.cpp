@@ -61,9 +61,13 @@ int main(int argc, char** argv)
         return usage("no number given");
     try {
         const roughpi::gpu_device device = roughpi::count_gpu_device(options);
-        std::printf("# device %d: %s (compute capability %d.%d, %d multiprocessors); a count takes %.1f MiB\n",
-                    device.number, device.name.c_str(), device.major, device.minor, device.multiprocessors,
-                    static_cast<double>(device.memory_used) / (1 << 20));
+        const double mebibytes = static_cast<double>(device.memory_used) / (1 << 20);
+        if (options.emulate)
+            std::printf("# the host emulation of the device, on one core; a count takes %.1f MiB\n", mebibytes);
+        else
+            std::printf("# device %d: %s (compute capability %d.%d, %d multiprocessors); a count takes %.1f MiB\n",
+                        device.number, device.name.c_str(), device.major, device.minor, device.multiprocessors,
+                        mebibytes);
         std::printf("%-22s %-22s %s\n", "# x", "pi(x)", "seconds");
         for (const std::int64_t x : numbers) {
             const auto start = std::chrono::steady_clock::now();

@@ -159,6 +159,7 @@ class cuda_device final : public device {
 public:
     cuda_device(int number, std::int64_t slots)
         : plan_(slots)
+        , number_(number)
     {
         const cudaDeviceProp properties = open_device(number);
         const std::string named = "device " + std::to_string(number) + " (" + properties.name + ")";
@@ -188,20 +189,26 @@ public:
         to_device(memory_.skipped, &zero, sizeof(zero));
     }
 
+    // The buffers go back to the device they came from.
+    ~cuda_device() override { cudaSetDevice(number_); }
+
     round_memory& memory() override { return memory_; }
     const memory_plan& plan() const override { return plan_; }
 
     void to_device(void* destination, const void* source, std::size_t bytes) override
     {
+        make_current();
         check(cudaMemcpy(destination, source, bytes, cudaMemcpyHostToDevice), "a copy to the device");
     }
     void from_device(void* destination, const void* source, std::size_t bytes) override
     {
+        make_current();
         check(cudaMemcpy(destination, source, bytes, cudaMemcpyDeviceToHost), "a copy from the device");
     }
 
     void launch(kernel k, const grid& g) override
     {
+        make_current();
         const auto blocks = static_cast<unsigned>(g.blocks);
         const auto threads = static_cast<unsigned>(g.threads);
         if (k == kernel::count)
@@ -214,8 +221,13 @@ public:
     void stop() override { *host_stop_ = 1; }
 
 private:
+    // The CUDA runtime's current device is the calling thread's: the device
+    // is opened on one thread and counts on the pool's.
+    void make_current() { check(cudaSetDevice(number_), "cudaSetDevice"); }
+
     device_buffers buffers_;  // first: given back after everything else
     memory_plan plan_;
+    int number_;
     round_memory memory_{};
     volatile std::int32_t* host_stop_ = nullptr;
     const volatile std::int32_t* device_stop_ = nullptr;

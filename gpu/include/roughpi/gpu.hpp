@@ -97,7 +97,8 @@ gpu_device count_gpu_device(const gpu_options& options = {});
 int gpu_device_count() noexcept;
 
 // The most device memory a count takes, whatever x is: the buffers of its
-// rounds, sized for the most pieces a count keeps in hand at once.
+// rounds, sized for the most pieces a count keeps in hand at once (0 in a
+// build without CUDA).
 std::size_t gpu_memory_bound();
 
 }  // namespace roughpi
