@@ -6,13 +6,15 @@
 // Every argument is checked before the first count starts, so that a typo in
 // the last argument neither wastes a long count nor leaves half the answers
 // printed. The counts run on every CPU the process may use unless told
-// otherwise, with --checkpoint a count survives being stopped (see
-// roughpi/tools/checkpoint.hpp), and SIGINT or SIGTERM stop it cleanly.
+// otherwise (or on a CUDA device with --gpu), with --checkpoint a count
+// survives being stopped (see roughpi/tools/checkpoint.hpp), and SIGINT or
+// SIGTERM stop it cleanly.
 
 #include <roughpi/tools/checkpoint.hpp>
 #include <roughpi/tools/checkpoint_key.hpp>
 #include <roughpi/tools/checkpointed_count.hpp>
 #include <roughpi/tools/command_line.hpp>
+#include <roughpi/tools/count_engine.hpp>
 #include <roughpi/tools/count_output.hpp>
 #include <roughpi/tools/exit_status.hpp>
 #include <roughpi/tools/file_io.hpp>
@@ -41,7 +43,7 @@ constexpr const char* PROGRAM = "roughpi";
 
 // How one number of the command line is answered.
 struct count_setup {
-    int threads = 0;
+    count_engine engine;              // threads, or a CUDA device
     std::string checkpoint;           // empty: none
     roughpi::tools::siphash_key key;  // the checkpoint's
     progress_style progress = progress_style::none;
@@ -53,7 +55,7 @@ struct count_setup {
 roughpi::parallel_options parallel_options_of(const count_setup& setup, count_progress& progress)
 {
     roughpi::parallel_options options;
-    options.threads = setup.threads;
+    options.threads = setup.engine.threads;
     options.progress = progress.callback();
     options.stop = setup.stop;
     options.double_check = setup.double_check;
@@ -65,6 +67,8 @@ std::int64_t count(std::int64_t x, const count_setup& setup)
 {
     count_progress progress(x, setup.progress);
     progress.start();
+    if (setup.engine.gpu)
+        return count_pi(x, setup.engine, progress.callback(), setup.stop);
     return roughpi::prime_count_parallel(x, parallel_options_of(setup, progress));
 }
 
@@ -74,7 +78,7 @@ checkpointed_options checkpointed(const count_setup& setup)
     checkpointed_options options;
     options.file = setup.checkpoint;
     options.key = setup.key;
-    options.threads = setup.threads;
+    options.engine = setup.engine;
     options.double_check = setup.double_check;
     options.stop = setup.stop;
     return options;
@@ -198,7 +202,10 @@ int run(int argc, char** argv)
     std::string results;  // for the output file, which is written whole
 
     const stop_on_interrupt interrupt;
-    setup.threads = line.threads;
+    setup.engine.threads = line.threads;
+    setup.engine.gpu = line.gpu;
+    setup.engine.gpu_device = line.gpu_device < 0 ? 0 : line.gpu_device;
+    setup.engine.gpu_emulate = line.gpu_emulate;
     setup.checkpoint = line.checkpoint;
     setup.progress = stderr_progress_style(line.status);
     setup.double_check = line.double_check;

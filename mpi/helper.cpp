@@ -6,7 +6,7 @@
 
 #include "piece_inbox.hpp"
 #include "protocol.hpp"
-#include "worker_pool.hpp"
+#include "rank_pool.hpp"
 
 #include <roughpi/parallel.hpp>
 
@@ -41,10 +41,11 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
         return;  // rank 0 counts it alone
 
     const std::vector<prime_count_piece> pieces = prime_count_piece_list(x);
-    const int workers = workers_for(setup, pieces.size());
+    const auto workers = static_cast<int>(counted_at_once(setup, pieces.size()));
     piece_inbox inbox;
-    detail::worker_pool pool(
-        pieces, workers, [&](std::size_t& index) { return inbox.take(index); }, best_counting_path());
+    const std::unique_ptr<detail::piece_pool> pool = make_rank_pool(
+        setup, pieces, [&](std::size_t& index) { return inbox.take(index); },
+        [&](std::size_t& index) { return inbox.poll(index); });
     const inbox_closer closer(inbox);  // destroyed first: lets the pool's workers go
 
     int awaited = 0;  // replies still to come
@@ -59,7 +60,9 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     // more, but for the spare pieces asked for as they get shorter.
     int in_hand = 0;
     const auto ask_for_spares = [&] {
-        const double seconds = inbox.seconds_per_piece();
+        // A device takes its next pieces all at once, between rounds: one
+        // spare each.
+        const double seconds = setup.engine.gpu ? 0.0 : inbox.seconds_per_piece();
         const double spare = seconds > 0.0 ? std::clamp(SPARE_COVER / seconds, 1.0, double(MAX_SPARE)) : 1.0;
         for (; in_hand < workers * (1 + static_cast<int>(spare)) && !inbox.closed(); ++in_hand)
             ask(ASK, 0, {});
@@ -72,9 +75,9 @@ void help_count(std::int64_t x, const rank_setup& setup, outbox& out)
     while (workers_running || awaited > 0) {
         std::this_thread::sleep_for(TICK);
         if (workers_running) {
-            workers_running = pool.wait(std::chrono::milliseconds(0), finished);
+            workers_running = pool->wait(std::chrono::milliseconds(0), finished);
             if (!workers_running)
-                pool.join();  // rethrows what a worker met
+                pool->join();  // rethrows what a worker met
         }
         // Each finished piece goes back, and asks for the next.
         for (const detail::finished_piece& piece : finished)

@@ -5,10 +5,11 @@
 #include "piece_dispenser.hpp"
 #include "piece_ledger.hpp"
 #include "protocol.hpp"
-#include "worker_pool.hpp"
+#include "rank_pool.hpp"
 
 #include <roughpi/error.hpp>
 #include <roughpi/parallel.hpp>
+#include <roughpi/tools/count_engine.hpp>
 #include <roughpi/tools/resumed_count.hpp>
 
 #include <algorithm>
@@ -127,23 +128,15 @@ void failure_point(const rank_setup& setup)
 
 }  // namespace
 
-int workers_for(const rank_setup& setup, std::size_t pieces)
-{
-    return static_cast<int>(std::min(static_cast<std::size_t>(setup.threads), pieces));
-}
-
 std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
                         const std::function<void(double)>& progress, tools::checkpoint* file)
 {
     // Below PARALLEL_FROM a count takes milliseconds: rank 0 counts it alone,
-    // on its own threads, and the other ranks do not take part.
+    // on its own threads or device, and the other ranks do not take part.
     if (x < PARALLEL_FROM) {
         if (file != nullptr)
-            return tools::count_the_rest(*file, setup.threads, progress);
-        parallel_options options;
-        options.threads = setup.threads;
-        options.progress = progress;
-        const std::int64_t pi = prime_count_parallel(x, options);
+            return tools::count_the_rest(*file, setup.engine, progress);
+        const std::int64_t pi = tools::count_pi(x, setup.engine, progress, {});
         failure_point(setup);
         return pi;
     }
@@ -171,18 +164,18 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
     piece_dispenser dispenser(pieces, ledger);
     leader lead(x, setup, out, pieces, ledger, dispenser);
 
-    detail::worker_pool pool(
-        pieces, workers_for(setup, pieces.size()), [&](std::size_t& index) { return dispenser.take(index); },
-        best_counting_path());
+    const std::unique_ptr<detail::piece_pool> pool = make_rank_pool(
+        setup, pieces, [&](std::size_t& index) { return dispenser.take(index); },
+        [&](std::size_t& index) { return dispenser.take(index) ? detail::offer::piece : detail::offer::none; });
     bool workers_running = true;
     std::vector<detail::finished_piece> finished;
     try {
         while (workers_running || lead.ranks_done() < setup.ranks - 1) {
             std::this_thread::sleep_for(TICK);
             if (workers_running) {
-                workers_running = pool.wait(std::chrono::milliseconds(0), finished);
+                workers_running = pool->wait(std::chrono::milliseconds(0), finished);
                 if (!workers_running)
-                    pool.join();  // rethrows what a worker met
+                    pool->join();  // rethrows what a worker met
             }
             for (const detail::finished_piece& piece : finished)
                 ledger.record(piece.index, piece.sums);
@@ -199,7 +192,7 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
             }
         }
     } catch (...) {
-        pool.stop();
+        pool->stop();
         throw;
     }
     if (file != nullptr)

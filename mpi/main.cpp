@@ -22,10 +22,12 @@
 #include <roughpi/tools/progress_line.hpp>
 #include <roughpi/tools/signals.hpp>
 
+#include <roughpi/gpu.hpp>
 #include <roughpi/roughpi.hpp>
 
 #include <mpi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -47,7 +49,9 @@ constexpr const char* MPI_HELP = "\n"
                                  "Run it under MPI, e.g. mpirun -np 4 roughpi-mpi 1e16: each count is shared\n"
                                  "out among the ranks piece by piece, and rank 0 prints the results. Each\n"
                                  "rank counts on threads of its own: by default the logical CPUs of its node\n"
-                                 "shared out among the ranks on that node; --threads N gives every rank N.\n";
+                                 "shared out among the ranks on that node; --threads N gives every rank N.\n"
+                                 "With --gpu each rank counts on a CUDA device instead: the ranks of a node\n"
+                                 "take its devices in turn (--gpu=N gives every rank device N).\n";
 
 // Rank 0 opens what it alone writes, if asked to: the checkpoint file of the
 // one count (with its key), and the output file, which must not be the
@@ -113,7 +117,12 @@ int run(mpi_session& session, int argc, char** argv)
     setup.comm = MPI_COMM_WORLD;
     setup.rank = session.rank();
     setup.ranks = session.ranks();
-    setup.threads = line.threads > 0 ? line.threads : session.default_threads();
+    setup.engine.threads = line.threads > 0 ? line.threads : session.default_threads();
+    setup.engine.gpu = line.gpu;
+    setup.engine.gpu_emulate = line.gpu_emulate;
+    // --gpu alone: the ranks of a node take its devices in turn.
+    setup.engine.gpu_device =
+        line.gpu_device >= 0 ? line.gpu_device : session.node_rank() % std::max(1, roughpi::gpu_device_count());
     setup.failure_point = roughpi::mpi::injected_failure(setup.rank);
 
     // Rank 0 ends at once on SIGINT and SIGTERM, from before it opens the files

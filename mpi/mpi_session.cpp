@@ -28,6 +28,7 @@ mpi_session::mpi_session(int& argc, char**& argv, const char* program)
     MPI_Comm node;
     MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_, MPI_INFO_NULL, &node);
     MPI_Comm_size(node, &node_ranks_);
+    MPI_Comm_rank(node, &node_rank_);
     MPI_Comm_free(&node);
 }
 

@@ -18,6 +18,8 @@ public:
 
     int rank() const { return rank_; }
     int ranks() const { return ranks_; }
+    // This rank's place among the ranks of its node, from 0.
+    int node_rank() const { return node_rank_; }
 
     // The logical CPUs of the node over the ranks on it, at least 1, and no
     // more than the CPUs this rank may run on (usable_cpus): the launcher may
@@ -41,6 +43,7 @@ private:
     int rank_ = 0;
     int ranks_ = 1;
     int node_ranks_ = 1;
+    int node_rank_ = 0;
     outbox out_;
 };
 

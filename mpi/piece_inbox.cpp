@@ -50,4 +50,14 @@ bool piece_inbox::take(std::size_t& index)
     return true;
 }
 
+detail::offer piece_inbox::poll(std::size_t& index)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty())
+        return closed_ ? detail::offer::none : detail::offer::not_yet;
+    index = queue_.front();
+    queue_.pop_front();
+    return detail::offer::piece;
+}
+
 }  // namespace roughpi::mpi

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Another rank's queue of the pieces rank 0 gave it, which its workers take
 // from: take() waits for a piece, and is false once rank 0 has none left (or
-// the count is abandoned) and the queue is empty. It also measures how long
+// the count is abandoned) and the queue is empty; poll() does not wait. It also measures how long
 // the workers take for a piece: the time from one take() to the next.
 #pragma once
+
+#include "piece_pool.hpp"
 
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +23,9 @@ public:
     // The mean time a worker took for a piece, 0 before any was done.
     double seconds_per_piece();
     bool take(std::size_t& index);
+    // The same without waiting, for a CUDA device: a piece, none yet, or
+    // none any more (closed and empty).
+    detail::offer poll(std::size_t& index);
 
 private:
     std::mutex mutex_;

@@ -3,10 +3,9 @@
 //
 // Every rank makes the same list of pieces of the count of x (the split
 // depends on x alone, and is the same on every machine) and counts pieces on
-// worker threads of its own. Rank 0 hands the pieces out, largest estimate
-// first, from one queue that its own workers take from too; its main thread
-// serves the other ranks meanwhile (leader.cpp). Another rank's main thread
-// asks rank 0 for pieces, a few ahead of its workers (more when pieces are
+// worker threads of its own, or with --gpu on a CUDA device (rank_pool.hpp). Rank 0 hands the pieces out, largest
+// estimate first, from one queue that its own workers take from too; its main thread serves the other ranks meanwhile
+// (leader.cpp). Another rank's main thread asks rank 0 for pieces, a few ahead of its workers (more when pieces are
 // short), and sends back each piece's sums as soon as the piece is done
 // (helper.cpp); protocol.hpp has the messages.
 //
@@ -28,6 +27,7 @@
 #include "outbox.hpp"
 
 #include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/count_engine.hpp>
 
 #include <mpi.h>
 
@@ -40,7 +40,7 @@ struct rank_setup {
     MPI_Comm comm = MPI_COMM_WORLD;
     int rank = 0;
     int ranks = 1;
-    int threads = 1;  // worker threads of this rank
+    tools::count_engine engine{1};  // this rank's worker threads, or its CUDA device
     // Called where a rank may be made to fail, to see that one failing rank
     // ends the whole job: after the pieces it finished in a tick, and at the
     // end of each count. The program leaves it empty; its tests set it.
@@ -56,8 +56,5 @@ std::int64_t lead_count(std::int64_t x, const rank_setup& setup, outbox& out,
 
 // The part of the count of x of any other rank.
 void help_count(std::int64_t x, const rank_setup& setup, outbox& out);
-
-// A rank never starts more workers than the count has pieces.
-int workers_for(const rank_setup& setup, std::size_t pieces);
 
 }  // namespace roughpi::mpi

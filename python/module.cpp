@@ -4,12 +4,14 @@
 // module counts, with the GIL released, and turns what the library throws
 // into Python exceptions.
 //
-// While a count runs, its progress callback (called by the library on the
-// calling thread about ten times a second) takes the GIL to look for signals
+// While a count runs (on threads, or on a CUDA device), its progress
+// callback (called by the library on the calling thread about ten times a
+// second) takes the GIL to look for signals
 // (Ctrl-C) and to call the caller's progress, if any. A signal handler that
 // raises (Python's own raises KeyboardInterrupt) or a progress that raises
 // stops the count, through the library's stop token, and the exception is
 // raised again once the workers have dropped the pieces in hand.
+#include <roughpi/gpu.hpp>
 #include <roughpi/roughpi.hpp>
 #include <roughpi/tools/command_line.hpp>
 #include <roughpi/tools/parse_count.hpp>
@@ -20,6 +22,7 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -29,17 +32,14 @@ namespace py = pybind11;
 
 namespace {
 
-// A count that Ctrl-C and the progress callable can stop.
+// A count that Ctrl-C and the progress callable can stop: count(report, stop)
+// counts with `report` as its progress callback and `stop` as its token.
 template <typename Count>
-std::int64_t run_stoppable(Count count, int threads, const py::object& progress, bool double_check)
+std::int64_t run_stoppable(Count count, const py::object& progress)
 {
     std::stop_source source;
-    roughpi::parallel_options options;
-    options.threads = threads;
-    options.double_check = double_check;
-    options.stop = source.get_token();
     std::optional<py::error_already_set> raised;
-    options.progress = [&](double share) {
+    const std::function<void(double)> report = [&](double share) {
         const py::gil_scoped_acquire gil;
         if (raised)
             return;
@@ -62,7 +62,7 @@ std::int64_t run_stoppable(Count count, int threads, const py::object& progress,
     {
         const py::gil_scoped_release released;
         try {
-            result = count(options);
+            result = count(report, source.get_token());
         } catch (const roughpi::cancelled&) {
             cancelled = true;
         }
@@ -76,26 +76,51 @@ std::int64_t run_stoppable(Count count, int threads, const py::object& progress,
     return result;
 }
 
-std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress, bool double_check)
+// A count on threads: count(options) with these.
+template <typename Count>
+std::int64_t on_threads(Count count, int threads, const py::object& progress, bool double_check)
 {
+    return run_stoppable(
+        [&](const std::function<void(double)>& report, std::stop_token stop) {
+            roughpi::parallel_options options;
+            options.threads = threads;
+            options.double_check = double_check;
+            options.progress = report;
+            options.stop = std::move(stop);
+            return count(options);
+        },
+        progress);
+}
+
+std::int64_t prime_pi(std::int64_t x, int threads, const py::object& progress, bool double_check, bool gpu)
+{
+    // On a CUDA device (gpu_unavailable, a RuntimeError, where there is none).
+    if (gpu)
+        return run_stoppable(
+            [x](const std::function<void(double)>& report, std::stop_token stop) {
+                roughpi::gpu_options options;
+                options.progress = report;
+                options.stop = std::move(stop);
+                return roughpi::prime_count_gpu(x, options);
+            },
+            progress);
     // Below this a count takes milliseconds: no threads, and nothing to stop.
     if (x < roughpi::PARALLEL_FROM && progress.is_none() && !double_check)
         return roughpi::prime_count(x);
-    return run_stoppable(
+    return on_threads(
         [x](const roughpi::parallel_options& options) { return roughpi::prime_count_parallel(x, options); }, threads,
         progress, double_check);
 }
 
 std::int64_t nth_prime(std::int64_t n, int threads, const py::object& progress, bool double_check)
 {
-    return run_stoppable(
-        [n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); }, threads,
-        progress, double_check);
+    return on_threads([n](const roughpi::parallel_options& options) { return roughpi::nth_prime_parallel(n, options); },
+                      threads, progress, double_check);
 }
 
 std::int64_t prime_pi_range(std::int64_t a, std::int64_t b, int threads, const py::object& progress, bool double_check)
 {
-    return run_stoppable(
+    return on_threads(
         [a, b](const roughpi::parallel_options& options) { return roughpi::prime_count_range(a, b, options); }, threads,
         progress, double_check);
 }
@@ -161,6 +186,9 @@ py::dict parse_command_line(const std::vector<std::string>& args)
     parsed["time"] = line.time;
     parsed["double_check"] = line.double_check;
     parsed["threads"] = line.threads;
+    parsed["gpu"] = line.gpu;
+    parsed["gpu_device"] = line.gpu_device;
+    parsed["gpu_emulate"] = line.gpu_emulate;
     parsed["status"] = line.status == roughpi::tools::status_choice::always ? "always"
         : line.status == roughpi::tools::status_choice::never               ? "never"
                                                                             : "on_terminal";
@@ -187,7 +215,8 @@ PYBIND11_MODULE(_roughpi, m)
             PyErr_SetString(PyExc_RuntimeError, e.what());
         }
     });
-    m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"), py::arg("double_check"));
+    m.def("prime_pi", &prime_pi, py::arg("x"), py::arg("threads"), py::arg("progress"), py::arg("double_check"),
+          py::arg("gpu"));
     // One thread, no progress: the quick call for 2 <= x < PARALLEL_FROM.
     m.def(
         "prime_count", [](std::int64_t x) { return roughpi::prime_count(x); }, py::arg("x"),
@@ -204,6 +233,7 @@ PYBIND11_MODULE(_roughpi, m)
     m.def("parse_number", &parse_number, py::arg("text"));
     m.def("parse_command_line", &parse_command_line, py::arg("args"));
     m.def("usable_cpus", &roughpi::usable_cpus);
+    m.def("gpu_device_count", &roughpi::gpu_device_count);
     m.attr("version") = roughpi::version();
     m.attr("MAX_X") = roughpi::MAX_SUPPORTED_X;
     m.attr("MAX_N") = roughpi::MAX_PRIME_INDEX;

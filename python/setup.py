@@ -46,6 +46,10 @@ class CMakeBuild(build_ext):
             f"-DPython_EXECUTABLE={sys.executable}",
             f"-Dpybind11_DIR={pybind11.get_cmake_dir()}",
         ]
+        # ROUGHPI_CUDA=ON in the environment builds the module with CUDA, so
+        # that prime_pi(x, gpu=True) counts on a device (nvcc needed).
+        if os.environ.get("ROUGHPI_CUDA", "").upper() == "ON":
+            configure.append("-DROUGHPI_CUDA=ON")
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", str(os.cpu_count() or 2))
         subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", str(build_dir), "--target", "_roughpi", "--parallel", jobs], check=True)

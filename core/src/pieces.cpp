@@ -136,8 +136,7 @@ wide_int pieces_impl::value(const prime_count_piece& p, const path_kernels& kern
     return p.sign_ > 0 ? v : -v;
 }
 
-void pieces_impl::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
-                      stop_poll stop)
+void pieces_impl::admit(const prime_count_piece& piece, const prime_count_sums& sums)
 {
     check(piece);
     if (sums.pieces_ > 0 && (sums.x_ != piece.x_ || sums.split_ != piece.split_))
@@ -146,7 +145,35 @@ void pieces_impl::add(const prime_count_piece& piece, prime_count_sums& sums, co
     if (held(sums, piece.index_))
         refuse("piece %d of the count of %lld is in these sums already", piece.index_,
                static_cast<long long>(piece.x_));
-    const wide_int v = value(piece, kernels, stop);
+}
+
+void pieces_impl::add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
+                      stop_poll stop)
+{
+    admit(piece, sums);
+    record(piece, sums, value(piece, kernels, stop));
+}
+
+void pieces_impl::add_counted(const prime_count_piece& piece, prime_count_sums& sums, wide_int count)
+{
+    admit(piece, sums);
+    // A count made elsewhere (on another processor) passes the same bound as
+    // sums that come from outside, twice the largest the piece can have.
+    if (count < 0 || approximate(count) > 2.0L * largest_value(piece))
+        fail_internally("piece %d of the count of %lld was counted as %.6Lg, which it cannot be (at most %.6Lg)",
+                        piece.index_, static_cast<long long>(piece.x_), approximate(count), largest_value(piece));
+    record(piece, sums, piece.sign_ < 0 ? -count : count);
+}
+
+piece_node pieces_impl::node(const prime_count_piece& piece)
+{
+    check(piece);
+    return piece_node{piece.n_,     piece.b_,    piece.w_,    piece.r_,   piece.k_,
+                      piece.first_, piece.last_, piece.term_, piece.sign_};
+}
+
+void pieces_impl::record(const prime_count_piece& piece, prime_count_sums& sums, wide_int v)
+{
     set_term(sums, piece.term_, wrapping_sum(term(sums, piece.term_), v));
     sums.x_ = piece.x_;
     sums.split_ = piece.split_;
@@ -259,3 +286,14 @@ void prime_count_add_piece(const prime_count_piece& piece, prime_count_sums& sum
 }
 
 }  // namespace roughpi
+
+void roughpi_internal_piece_node(const roughpi::prime_count_piece& piece, roughpi::detail::piece_node& node)
+{
+    node = roughpi::detail::pieces_impl::node(piece);
+}
+
+void roughpi_internal_add_counted_piece(const roughpi::prime_count_piece& piece, roughpi::prime_count_sums& sums,
+                                        std::uint64_t low, std::int64_t high)
+{
+    roughpi::detail::pieces_impl::add_counted(piece, sums, roughpi::wide_from_words(low, high));
+}

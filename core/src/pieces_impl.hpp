@@ -5,6 +5,7 @@
 #pragma once
 
 #include "loop/path_kernels.hpp"
+#include "piece_access.hpp"
 #include "stop_poll.hpp"
 #include "wide_int.hpp"
 #include "work_split.hpp"
@@ -55,6 +56,15 @@ struct pieces_impl {
     // leaves them as they were.
     static void add(const prime_count_piece& piece, prime_count_sums& sums, const path_kernels& kernels,
                     stop_poll stop = {});
+    // Adds a piece whose count (before its sign) was made outside the core
+    // (add_counted_piece of piece_access.hpp).
+    static void add_counted(const prime_count_piece& piece, prime_count_sums& sums, wide_int count);
+    // What add and add_counted share: refusing a piece that is not this
+    // process's, or that the sums cannot take; and recording its value.
+    static void admit(const prime_count_piece& piece, const prime_count_sums& sums);
+    static void record(const prime_count_piece& piece, prime_count_sums& sums, wide_int value);
+    // The node of a piece (node_of of piece_access.hpp).
+    static piece_node node(const prime_count_piece& piece);
 
     // The most a piece's count can be: each non-decreasing k-tuple it counts
     // (product at most n) weighs at most w, and there are fewer of them than

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "wheel.hpp"
 
+#include "piece_access.hpp"
 #include "small_primes.hpp"
 
 #include <roughpi/prime_count.hpp>
@@ -67,3 +68,10 @@ void build_wheel_tables()
 }
 
 }  // namespace roughpi
+
+void roughpi_internal_wheel_tables(const std::uint16_t** prefix_count, const std::uint8_t** gaps)
+{
+    roughpi::ensure_wheel_tables();
+    *prefix_count = roughpi::wheel_prefix_count;
+    *gaps = roughpi::wheel_gaps;
+}

@@ -96,27 +96,7 @@ prime_count_sums count_pieces_on(std::span<const prime_count_piece> pieces, std:
 
     // The calling thread reports the finished pieces as they come, and the
     // progress every PROGRESS_EVERY.
-    std::vector<detail::finished_piece> finished;
-    double done_cost = 0.0;
-    auto last_progress = std::chrono::steady_clock::now();
-    try {
-        while (pool.wait(PROGRESS_EVERY, finished)) {
-            for (const detail::finished_piece& piece : finished) {
-                done_cost += pieces[piece.index].cost();
-                if (options.piece_done)
-                    options.piece_done(piece.index, piece.sums);
-            }
-            finished.clear();
-            const auto now = std::chrono::steady_clock::now();
-            if (options.progress && todo_cost > 0.0 && now - last_progress >= PROGRESS_EVERY) {
-                options.progress(std::min(done_cost / todo_cost, 1.0));
-                last_progress = now;
-            }
-        }
-    } catch (...) {
-        pool.stop();
-        throw;
-    }
+    detail::collect_finished(pool, pieces, todo_cost, options.piece_done, options.progress, PROGRESS_EVERY);
     prime_count_sums sums = pool.join();
     if (options.stop.stop_requested())
         throw cancelled();

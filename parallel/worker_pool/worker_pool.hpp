@@ -4,6 +4,8 @@
 // both link, roughpi_worker_pool; not part of the interface).
 #pragma once
 
+#include "piece_pool.hpp"
+
 #include <roughpi/pieces.hpp>
 
 #include <chrono>
@@ -19,38 +21,29 @@
 
 namespace roughpi::detail {
 
-// A piece a worker has finished: its index and its own sums.
-struct finished_piece {
-    std::size_t index;
-    prime_count_sums sums;
-};
-
 // `threads` workers, each taking piece indices from `next` until it returns
 // false, counting pieces[index] on `path` into sums of its own and handing each
 // finished piece to the thread that owns the pool, which collects them with
 // wait(). `next` is called from the workers, one call at a time.
-class worker_pool {
+class worker_pool final : public piece_pool {
 public:
     using source = std::function<bool(std::size_t& index)>;
 
     worker_pool(std::span<const prime_count_piece> pieces, int threads, source next, counting_path path);
-    worker_pool(const worker_pool&) = delete;
-    worker_pool& operator=(const worker_pool&) = delete;
     // Stops the workers and joins them.
-    ~worker_pool();
+    ~worker_pool() override;
 
-    // Moves the pieces finished since the last call to `out`, waiting up to
-    // `timeout` for one if there is none. False once every worker has ended
-    // and every finished piece has been collected.
-    bool wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out);
+    // As piece_pool's: false once every worker has ended and every finished
+    // piece has been collected.
+    bool wait(std::chrono::milliseconds timeout, std::vector<finished_piece>& out) override;
 
     // Workers take no further piece, and drop the pieces in hand within a few
     // milliseconds (those never reach wait() or the sums of join()).
-    void stop() { stop_source_.request_stop(); }
+    void stop() override { stop_source_.request_stop(); }
 
     // Joins the workers, rethrows the first exception any of them met, and
     // returns the sum of their sums.
-    prime_count_sums join();
+    prime_count_sums join() override;
 
 private:
     void work(std::size_t worker);

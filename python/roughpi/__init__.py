@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 """roughpi: pi(x), the number of primes up to x, with almost no memory.
 
-Exact for every x from 0 to 2**63 - 1, on every CPU the process may use,
-in a few kilobytes whatever x is; the n-th prime from one count and a short
+Exact for every x from 0 to 2**63 - 1, on every CPU the process may use
+(or on a CUDA device, where the module was built with CUDA), in a few
+kilobytes whatever x is; the n-th prime from one count and a short
 sieve; and the classic estimates li(x), the offset Li(x) and R(x) with their
 inverses. A long
 count releases the GIL, shows its progress to a callable, and stops on
@@ -85,7 +86,12 @@ def _within(value: int, least: int, largest: int, name: str, why: str = "") -> i
 
 
 def prime_pi(
-    x: SupportsIndex, *, threads: Optional[SupportsIndex] = None, progress: Progress = None, double_check: bool = False
+    x: SupportsIndex,
+    *,
+    threads: Optional[SupportsIndex] = None,
+    progress: Progress = None,
+    double_check: bool = False,
+    gpu: bool = False,
 ) -> int:
     """pi(x): the number of primes p <= x; 0 for every x < 2.
 
@@ -98,12 +104,15 @@ def prime_pi(
     a second and raises KeyboardInterrupt. With double_check=True it counts
     twice, independently (other pieces, another counting path where there is
     one), in about twice the time, and raises RuntimeError naming both values
-    if they differ.
+    if they differ. With gpu=True it counts on the first CUDA device instead
+    (progress and Ctrl-C as on threads; neither threads nor double_check),
+    and raises RuntimeError ("roughpi: no CUDA device: ...") where there is
+    none, or when the module was built without CUDA.
 
         >>> prime_pi(10**12)
         37607912018
     """
-    if type(x) is int and threads is None and progress is None and not double_check:
+    if type(x) is int and threads is None and progress is None and not double_check and not gpu:
         # The common call, a small plain int: straight to the library.
         if x < 2:
             return 0
@@ -112,7 +121,9 @@ def prime_pi(
     value = _integer(x, "x")
     if value > MAX_X:
         _within(value, 0, MAX_X, "x")
-    return _roughpi.prime_pi(max(value, -1), _threads(threads), _progress(progress), bool(double_check))
+    if gpu and (threads is not None or double_check):
+        raise ValueError("gpu=True counts on a CUDA device: threads and double_check are for a count on the CPU")
+    return _roughpi.prime_pi(max(value, -1), _threads(threads), _progress(progress), bool(double_check), bool(gpu))
 
 
 def nth_prime(

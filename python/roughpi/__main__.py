@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 """python -m roughpi [options] X [X ...]: pi(X) for each X, one line each, as
 the roughpi program prints it, with the program's options where they make
-sense here (--nth and the estimates, --threads, --time, --double-check, and
-their other spellings). The command line is read by the program's own
+sense here (--nth and the estimates, --threads, --time, --double-check,
+--gpu, and their other spellings). The command line is read by the program's own
 parser, so that X is written as roughpi reads it (1000, 1e15, 2^32+1, ...)
 and a bad argument gets the program's message on standard error and exit
 status 2, before anything is counted. Standard output that cannot be
@@ -31,6 +31,7 @@ from . import (
 
 USAGE = (
     "Usage: python -m roughpi [--time] [--threads N] [--double-check] X [X ...]\n"
+    "   or: python -m roughpi [--time] --gpu X [X ...]\n"
     "   or: python -m roughpi [options] --nth N [N ...]\n"
     "   or: python -m roughpi --li | --li-inverse | --Li | --Li-inverse | --riemann-r |\n"
     "       --riemann-r-inverse X [X ...]\n"
@@ -48,6 +49,9 @@ Options (anywhere among the numbers):
                      0 (default): one per CPU it may use
   --double-check     count each X twice, independently, and print it only when
                      both agree: about twice the time
+  --gpu              count pi(X) on the first CUDA device instead of the CPU
+                     (where the module was built with CUDA; exit status 1
+                     when there is no device)
   --nth, -n, --nth-prime
                      print p_N, the N-th prime, for each number N instead
   --li, --li-inverse, --riemann-r, --riemann-r-inverse
@@ -62,8 +66,8 @@ Options (anywhere among the numbers):
   -v, --version      print the version and exit
   --                 end of options: everything after it is a number
 
-It shows no progress (--no-status is taken, --status is not); --checkpoint and
---output and --test are the roughpi program's.
+It shows no progress (--no-status is taken, --status is not); --checkpoint,
+--output, --test, --gpu=N and --gpu=emulate are the roughpi program's.
 """
 
 ANSWERS = {
@@ -109,6 +113,9 @@ def refusals(line: dict) -> list[str]:
         refused.append("--test is the roughpi program's: python -m roughpi has no self-test")
     if line["status"] == "always":
         refused.append("--status is the roughpi program's: python -m roughpi shows no progress")
+    if line["gpu_device"] > 0 or line["gpu_emulate"]:
+        refused.append("--gpu=N and --gpu=emulate are the roughpi program's: python -m roughpi counts on the first "
+                       "device (--gpu)")
     return refused
 
 
@@ -137,7 +144,9 @@ def main(argv: list[str]) -> int:
         for i in range(0, len(numbers), step):
             x = numbers[i]
             start = time.perf_counter()
-            if kind == "pi":
+            if kind == "pi" and line["gpu"]:
+                value = prime_pi(x, gpu=True)
+            elif kind == "pi":
                 value = prime_pi(x, threads=threads, double_check=double_check)
             elif kind == "range":
                 value = prime_pi_range(x, numbers[i + 1], threads=threads, double_check=double_check)
@@ -148,8 +157,9 @@ def main(argv: list[str]) -> int:
                 return 1
     except KeyboardInterrupt:
         return 130
-    except RuntimeError as error:  # an internal error, or the two counts of a double check differ
-        print(f"roughpi: {error}", file=sys.stderr)
+    except RuntimeError as error:  # an internal error, the two counts of a double check differ, or no CUDA device
+        text = str(error)  # the library's messages start with "roughpi: " already
+        print(text if text.startswith("roughpi: ") else f"roughpi: {text}", file=sys.stderr)
         return 1
     return 0
 

@@ -129,6 +129,8 @@ def test_python_minus_m_roughpi_refuses_in_the_programs_words():
         (["-s", "10"], "roughpi: --status is the roughpi program's"),
         (["--test"], "roughpi: --test is the roughpi program's"),
         (["--range", "10"], "roughpi: --range takes its numbers in pairs"),
+        (["--gpu", "--nth", "10"], "roughpi: --gpu counts pi(X) on a CUDA device, and --nth is not pi(X)"),
+        (["--gpu=emulate", "10"], "roughpi: --gpu=N and --gpu=emulate are the roughpi program's"),
     ):
         status, out, err = run_main(*args)
         assert (status, out) == (2, ""), args
@@ -162,3 +164,14 @@ def test_python_minus_m_roughpi_shows_control_characters_escaped():
     assert status == 2
     assert err == ("roughpi: '12\\x1b[2J' is not a number\nroughpi: 'a\\nb' is not a number\n"
                    "roughpi: '\\t\\\\' is not a number\nroughpi: '\\xff\\xc3\\xa9' is not a number\n" + HINT)
+
+
+def test_without_a_device_gpu_is_a_runtime_error_and_status_1():
+    if roughpi._roughpi.gpu_device_count() > 0:
+        pytest.skip("this machine has a CUDA device")
+    with pytest.raises(RuntimeError, match="^roughpi: no CUDA device: "):
+        roughpi.prime_pi(10**12, gpu=True)
+    with pytest.raises(ValueError, match="threads and double_check are for a count on the CPU"):
+        roughpi.prime_pi(10**12, gpu=True, threads=2)
+    status, out, err = run_main("--gpu", "1e12")
+    assert (status, out) == (1, "") and err.startswith("roughpi: no CUDA device: ") and err.count("\n") == 1, err

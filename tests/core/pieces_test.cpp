@@ -5,6 +5,7 @@
 // Also the 128-bit sums, with and without the compiler's __int128.
 #include "support/brute_force.hpp"
 #include "support/random_seed.hpp"
+#include "piece_access.hpp"
 #include "pieces_impl.hpp"
 #include "prime_bounds.hpp"
 #include "wide_int.hpp"
@@ -329,6 +330,34 @@ TEST(PiecesTest, PieceSumsFromOutsideMustFitTheirPiece)
     EXPECT_THROW(with_term(own, 0, 1), roughpi::input_error);
     EXPECT_THROW(with_term(prime_count_sums{}, 5, 1), roughpi::input_error);
     EXPECT_THROW(with_term(own, 9, 1), roughpi::input_error);
+}
+
+// What an executor outside the core (the CUDA device) takes of a piece and
+// gives back: the node, and a count that adds as the core's own, or a count
+// that the piece cannot have, refused with the sums left as they were.
+TEST(PiecesTest, ACountMadeOutsideTheCoreAddsAsItsOwnOrIsRefused)
+{
+    const std::vector<prime_count_piece> pieces = pieces_of(20'000'000'000);
+    for (const prime_count_piece& piece : pieces) {
+        const roughpi::detail::piece_node node = roughpi::detail::node_of(piece);
+        EXPECT_EQ(node.term, piece.term());
+        prime_count_sums own;
+        roughpi::prime_count_add_piece(piece, own);
+        const roughpi::wide_int count = node.sign * term_of(own, piece.term());
+        prime_count_sums counted;
+        roughpi::detail::add_counted_piece(piece, counted, roughpi::low_word(count), roughpi::high_word(count));
+        EXPECT_EQ(counted, own) << "piece " << piece.index();
+    }
+    const prime_count_piece& piece = pieces[1];
+    prime_count_sums sums;
+    roughpi::prime_count_add_piece(pieces[0], sums);
+    const prime_count_sums before = sums;
+    EXPECT_THROW(roughpi::detail::add_counted_piece(piece, sums, ~std::uint64_t{0}, -1), roughpi::internal_error);
+    EXPECT_THROW(roughpi::detail::add_counted_piece(piece, sums, 0, 1), roughpi::internal_error);
+    EXPECT_THROW(roughpi::detail::add_counted_piece(pieces[0], sums, 0, 0), roughpi::input_error);
+    EXPECT_THROW(roughpi::detail::add_counted_piece(prime_count_piece{}, sums, 0, 0), roughpi::input_error);
+    EXPECT_THROW(roughpi::detail::node_of(prime_count_piece{}), roughpi::input_error);
+    EXPECT_EQ(sums, before);
 }
 
 // The bounds that every finished count must pass hold where pi is known, and

@@ -246,6 +246,29 @@ TEST(MpiProgramTest, BadArgumentsGetOneMessageAndStatusTwoOnEveryRank)
         << apart.err;
 }
 
+// With --gpu every rank counts on a CUDA device: in a build with CUDA here
+// through the device's host emulation, in one without refused with what is
+// missing, status 1 and no count.
+TEST(MpiProgramTest, RanksCountOnTheirDevicesOrSayWhatIsMissing)
+{
+    const outcome r = run(3, {"--gpu=emulate", "1e12", "100", "2^40+7"});
+#if defined(ROUGHPI_TESTS_WITH_CUDA)
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "37607912018\n25\n41203088796\n");
+#else
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("roughpi-mpi: rank 0: no CUDA device: this build has no CUDA"), std::string::npos) << r.err;
+#endif
+    const outcome refused = run(2, {"--gpu", "-t", "2", "10"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(lines_equal_to(refused.err,
+                             "roughpi-mpi: --threads is for a count on the CPU, and --gpu counts on a "
+                             "CUDA device: give one of them"),
+              1)
+        << refused.err;
+}
+
 TEST(MpiProgramTest, HelpAndVersionArePrintedOnce)
 {
     const outcome help = run(3, {"abc", "--help"});

@@ -85,6 +85,21 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         {{"--time", "--"}, "roughpi: no number given"},
         // Checked before anything is counted: the good ones print nothing.
         {{"10", "1e10", "1e10x"}, "roughpi: '1e10x' is not a number"},
+        {{"--gpu=x", "10"},
+         "roughpi: --gpu 'x': the device must be a whole number from 0 (the first) to 1023, or "
+         "'emulate'"},
+        {{"--gpu=1024", "10"},
+         "roughpi: --gpu '1024': the device must be a whole number from 0 (the first) to "
+         "1023, or 'emulate'"},
+        {{"--gpu", "--nth", "10"},
+         "roughpi: --gpu counts pi(X) on a CUDA device, and --nth is not pi(X): give one "
+         "of them"},
+        {{"--gpu=1", "--double-check", "10"},
+         "roughpi: --double-check counts twice on the CPU, and --gpu once on a CUDA device: give one of them"},
+        {{"--gpu", "-t", "2", "10"},
+         "roughpi: --threads is for a count on the CPU, and --gpu counts on a CUDA device: give one of them"},
+        {{"--test", "--gpu"},
+         "roughpi: --test checks this program and takes no numbers, and of the options only --threads"},
     };
     for (const auto& c : cases) {
         const outcome r = run(c.args);
@@ -93,6 +108,23 @@ TEST(CliProgramTest, BadArgumentsAreReportedAndNothingIsCounted)
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
         EXPECT_NE(r.err.find("roughpi --help"), std::string::npos) << "no hint: " << r.err;
+    }
+}
+
+// Without CUDA in the build, --gpu says so, with the status of a failed
+// count and no number (a build with CUDA is tested in tests/gpu/).
+TEST(CliProgramTest, WithoutCudaTheGpuIsRefused)
+{
+#if defined(ROUGHPI_TESTS_WITH_CUDA)
+    GTEST_SKIP() << "this build has CUDA";
+#endif
+    for (const char* gpu : {"--gpu", "--gpu=emulate"}) {
+        const outcome r = run({gpu, "1e12", "10"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err,
+                  "roughpi: no CUDA device: this build has no CUDA (configure it with -DROUGHPI_CUDA=ON: "
+                  "doc/building.md)\n");
     }
 }
 

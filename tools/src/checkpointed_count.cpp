@@ -20,7 +20,7 @@ std::int64_t prime_count_with_checkpoint(std::int64_t x, const checkpointed_opti
     checkpoint file(options.file, x, pieces, options.key, options.stop);
     const double first_share = options.double_check ? 0.5 : 1.0;
     const std::int64_t pi = count_the_rest(
-        file, options.threads,
+        file, options.engine,
         [&](double share) {
             if (progress)
                 progress(first_share * share);
@@ -29,7 +29,7 @@ std::int64_t prime_count_with_checkpoint(std::int64_t x, const checkpointed_opti
     if (!options.double_check)
         return pi;
     parallel_options other;
-    other.threads = options.threads;
+    other.threads = options.engine.threads;
     other.stop = options.stop;
     other.progress = [&](double share) {
         if (progress)
@@ -47,7 +47,7 @@ std::int64_t nth_prime_with_checkpoint(std::int64_t n, const checkpointed_option
             progress(NTH_PRIME_COUNT_SHARE * share);
     });
     parallel_options sieve;
-    sieve.threads = options.threads;
+    sieve.threads = options.engine.threads;
     sieve.stop = options.stop;
     sieve.double_check = options.double_check;
     if (progress)

@@ -26,6 +26,7 @@ enum class arg_kind {
     time,
     double_check,
     threads,
+    gpu,
     status,
     no_status,
     checkpoint,
@@ -85,6 +86,8 @@ arg_kind classify(std::string_view arg, bool options_ended)
         return arg_kind::double_check;
     if (arg.starts_with("-t") || arg == "--threads" || arg.starts_with("--threads="))  // -t N, -tN
         return arg_kind::threads;
+    if (arg == "--gpu" || arg.starts_with("--gpu="))
+        return arg_kind::gpu;
     if (arg == "-s" || arg == "--status")
         return arg_kind::status;
     if (arg == "--no-status")
@@ -107,19 +110,19 @@ arg_kind classify(std::string_view arg, bool options_ended)
     return arg_kind::unknown_option;
 }
 
-// A thread count: a whole number from 0 (every CPU) to MAX_THREADS, plain
-// decimal digits (leading zeros are fine, as they are in X).
-bool parse_threads(std::string_view text, int& threads)
+// A thread count or a device number: a whole number from 0 to `largest`,
+// plain decimal digits (leading zeros are fine, as they are in X).
+bool parse_small(std::string_view text, int largest, int& number)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return false;
     int value = 0;
     for (const char c : text) {
         value = value * 10 + (c - '0');
-        if (value > MAX_THREADS)
+        if (value > largest)
             return false;
     }
-    threads = value;
+    number = value;
     return true;
 }
 
@@ -273,9 +276,21 @@ command_line parse_command_line(int argc, const char* const* argv)
                 line.errors.push_back("'" + option + "' needs a number of threads, " + threads_range_text());
                 break;
             }
-            if (!parse_threads(value, line.threads))
+            if (!parse_small(value, MAX_THREADS, line.threads))
                 line.errors.push_back(option + " '" + printable(value) +
                                       "': the number of threads must be a whole number " + threads_range_text());
+            break;
+        }
+        case arg_kind::gpu: {
+            line.gpu = true;
+            if (arg == "--gpu")
+                break;
+            const std::string_view device = arg.substr(6);
+            if (device == "emulate")
+                line.gpu_emulate = true;
+            else if (!parse_small(device, MAX_GPU_DEVICE, line.gpu_device))
+                line.errors.push_back("--gpu '" + printable(device) + "': the device must be a whole number from 0 " +
+                                      "(the first) to " + std::to_string(MAX_GPU_DEVICE) + ", or 'emulate'");
             break;
         }
         case arg_kind::status:
@@ -351,7 +366,7 @@ command_line parse_command_line(int argc, const char* const* argv)
         line.errors.clear();
     else if (line.self_test &&
              (!line.numbers.empty() || line.kind != count_kind::pi || !line.checkpoint.empty() ||
-              !line.output.empty() || line.double_check))
+              !line.output.empty() || line.double_check || line.gpu))
         line.errors.push_back("--test checks this program and takes no numbers, and of the options only --threads");
     else if (!line.self_test && line.errors.empty() && line.numbers.empty())
         line.errors.push_back("no number given");
@@ -365,6 +380,15 @@ command_line parse_command_line(int argc, const char* const* argv)
     else if (!line.checkpoint.empty() && line.kind != count_kind::pi && line.kind != count_kind::nth)
         line.errors.push_back(std::string("--checkpoint keeps a count, and ") + kind_option(line.kind) +
                               " is an estimate, which takes no time: give one of them");
+    else if (line.gpu && line.kind != count_kind::pi)
+        line.errors.push_back(std::string("--gpu counts pi(X) on a CUDA device, and ") + kind_option(line.kind) +
+                              " is not pi(X): give one of them");
+    else if (line.gpu && line.double_check)
+        line.errors.push_back("--double-check counts twice on the CPU, and --gpu once on a CUDA device: give one of "
+                              "them");
+    else if (line.gpu && line.threads > 0)
+        line.errors.push_back("--threads is for a count on the CPU, and --gpu counts on a CUDA device: give one of "
+                              "them");
     else if (line.double_check && line.kind != count_kind::pi && line.kind != count_kind::nth &&
              line.kind != count_kind::range)
         line.errors.push_back(std::string("--double-check counts twice, and ") + kind_option(line.kind) +
@@ -384,7 +408,8 @@ std::string usage_line(std::string_view name, bool other_kinds)
     std::string usage = "Usage: " + std::string(name) +
         " [--time] [--threads N] [--output FILE] X [X ...]\n"
         "   or: " +
-        std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n";
+        std::string(name) + " [--time] [--threads N] [--output FILE] --checkpoint FILE X\n" +
+        "   or: " + std::string(name) + " [--time] [--output FILE] [--checkpoint FILE] --gpu[=N] X [X ...]\n";
     if (other_kinds)
         usage += "   or: " + std::string(name) +
             " [options] --nth N [N ...]\n"
@@ -452,6 +477,11 @@ std::string help_text(std::string_view name, std::string_view threads_default, b
         "                     0 (default): " +
         std::string(threads_default) +
         "\n"
+        "  --gpu[=N]          count pi(X) on CUDA device N (default 0) instead of the\n"
+        "                     CPU, with --time, --status and --checkpoint as there;\n"
+        "                     exit status 1 when there is no device to count on.\n"
+        "                     --gpu=emulate counts the device's way on one core of\n"
+        "                     the CPU (slow: for checking a build without a device)\n"
         "  -s, --status       show the progress of counts from 10^12 up on standard\n"
         "                     error even when it is not a terminal: a line about\n"
         "                     each second, and one at 100%\n"

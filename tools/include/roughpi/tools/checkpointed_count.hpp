@@ -5,6 +5,7 @@
 // where it stood.
 #pragma once
 
+#include <roughpi/tools/count_engine.hpp>
 #include <roughpi/tools/siphash.hpp>
 
 #include <cstdint>
@@ -17,14 +18,14 @@ namespace roughpi::tools {
 struct checkpointed_options {
     std::string file;           // the checkpoint file
     siphash_key key;            // that signs it
-    int threads = 0;            // 0: every CPU the process may use
+    count_engine engine;        // where the pieces are counted (the threads of the sieve too)
     bool double_check = false;  // and a second count, from the other split
     std::stop_token stop;
 };
 
 // pi(x) from the file and the pieces it lacks. With a double check, the
-// second count is made afresh, from the other split, whatever the file
-// holds. progress, if set, gets the share of the count done.
+// second count is made afresh, from the other split, on the CPU, whatever
+// the file holds. progress, if set, gets the share of the count done.
 std::int64_t prime_count_with_checkpoint(std::int64_t x, const checkpointed_options& options,
                                          const std::function<void(double)>& progress);
 

@@ -36,6 +36,9 @@ enum class status_choice {
     never,        // --no-status: not even on a terminal
 };
 
+// The largest N of --gpu=N.
+inline constexpr int MAX_GPU_DEVICE = 1023;
+
 struct command_line {
     count_kind kind = count_kind::pi;
     bool help = false;            // -h, --help: print the help and exit
@@ -44,7 +47,10 @@ struct command_line {
     std::uint64_t test_seed = 0;  // the SEED of --test=SEED (1 and up); 0: draw one
     bool time = false;            // --time: follow each count by its wall time
     bool double_check = false;    // --double-check: count twice, independently, and print only what both give
-    int threads = 0;  // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use
+    int threads = 0;      // -t N, -tN, --threads N, --threads=N; 0 (the default) means every CPU the process may use
+    bool gpu = false;     // --gpu, --gpu=N, --gpu=emulate: count pi(X) on a CUDA device
+    int gpu_device = -1;  // the N of --gpu=N (0 to MAX_GPU_DEVICE); -1: not given
+    bool gpu_emulate = false;                           // --gpu=emulate: through the host emulation of the device
     status_choice status = status_choice::on_terminal;  // -s, --status, --no-status
     std::string checkpoint;                             // --checkpoint FILE, --checkpoint=FILE; empty when not given
     std::string checkpoint_key;         // --checkpoint-key FILE: the checkpoint's key; empty: the user's

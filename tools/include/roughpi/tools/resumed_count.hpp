@@ -3,6 +3,7 @@
 #pragma once
 
 #include <roughpi/tools/checkpoint.hpp>
+#include <roughpi/tools/count_engine.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -11,12 +12,12 @@
 namespace roughpi::tools {
 
 // pi(x) from the pieces the file holds and those it lacks, which are counted
-// on `threads` threads (0: every CPU the process may use) and each recorded
-// as it is done; what was recorded reaches the disk about ten times a second.
+// by `engine` (on threads, or on a CUDA device) and each recorded as it is
+// done; what was recorded reaches the disk about ten times a second.
 // progress, if set, gets the share of the whole count done, the file's
 // share included. When `stop` is requested, the pieces in hand are dropped,
 // the file synced with every piece finished, and roughpi::cancelled thrown.
-std::int64_t count_the_rest(checkpoint& file, int threads, const std::function<void(double)>& progress,
+std::int64_t count_the_rest(checkpoint& file, const count_engine& engine, const std::function<void(double)>& progress,
                             std::stop_token stop = {});
 
 }  // namespace roughpi::tools
