@@ -3,13 +3,17 @@
 # The build with CUDA (-DROUGHPI_CUDA=ON: roughpi_gpu by nvcc for sm_90,
 # nvcc's warnings and its host compiler's as errors), and what needs no GPU:
 # the device's arithmetic against the core and the host emulation of the
-# device against the CPU (ctest -L gpu-host, the quick ones), the tests that
+# device against the CPU (ctest -L gpu-host, the 200 random x included), the tests that
 # need a device reported skipped, roughpi-gpu-bench --emulate, and
 # roughpi --gpu 1e12 on a machine without a device: status 1, what is
 # missing on standard error, nothing on standard output. Only what those
 # need is built. Prints its time (its budget in CI: 4 minutes on 2 cores).
 #
 #   .ci/cuda-check.sh [build-dir]      (default: build-cuda)
+#
+# The build-dir may be an existing Release build with the tests (CI passes
+# the README's): configured again with CUDA, it builds roughpi_gpu and what
+# uses it, and nothing else anew.
 #
 # Needs cmake, g++, GoogleTest, and nvcc (CUDA 13.0) at /usr/local/cuda/bin
 # or as CUDACXX.
@@ -30,7 +34,7 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DROUGHPI_CUDA=ON -DROUGHP
 cmake --build "$build_dir" --parallel 2 --target roughpi roughpi-gpu-bench roughpi_gpu_host_tests \
     roughpi_gpu_device_tests
 build_seconds=$(($(date +%s) - start))
-ctest --test-dir "$build_dir" -L gpu-host -LE slow --output-on-failure --parallel 2
+ctest --test-dir "$build_dir" -L gpu-host --output-on-failure --parallel 2
 
 # The tests that need a device: skipped where there is none, never passed.
 devices=$("$build_dir/tests/roughpi_gpu_device_tests" --gtest_list_tests | grep -c '^  ')

@@ -15,7 +15,8 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
 
-cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROUGHPI_FUZZ=ON \
+cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DROUGHPI_FUZZ=ON \
     -DROUGHPI_BUILD_TESTS=OFF -DROUGHPI_BUILD_PERF=OFF
 cmake --build "$build_dir" --parallel 2
 
