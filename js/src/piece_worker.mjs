@@ -10,12 +10,14 @@
 //                                     nothing); answers { type: 'split',
 //                                     costs } with the pieces' estimated costs
 //                                     when `fresh`, with none otherwise
-//   { type: 'piece', x, index }       counts piece `index` of the split of x;
-//                                     answers { type: 'piece', index, words }
-//                                     with its sums
-//   { type: 'add', index, words }     the checker: checks the sums of piece
-//                                     `index` against its own piece and adds
-//                                     them; answers { type: 'added', index }
+//   { type: 'pieces', x, indices }    counts the pieces of these indices of
+//                                     the split of x; answers { type:
+//                                     'pieces', indices, words } with their
+//                                     sums, an array of words per piece
+//   { type: 'add', indices, words }   the checker: checks the sums of those
+//                                     pieces against its own pieces of the
+//                                     indices and adds them; answers
+//                                     { type: 'added', indices }
 //   { type: 'finish' }                the checker: pi(x) from the sums added,
 //                                     checked against its whole split;
 //                                     answers { type: 'finished', value }
@@ -53,11 +55,16 @@ export function pieceWorker(post) {
                 const costs = message.fresh ? Float64Array.from({ length: made.size }, (_, i) => made.cost(i)) : null;
                 return { type: 'split', costs };
             }
-            case 'piece':
-                return { type: 'piece', index: message.index, words: splitOf(message.x).countPiece(message.index) };
+            case 'pieces': {
+                const made = splitOf(message.x);
+                return { type: 'pieces', indices: message.indices, words: message.indices.map((i) => made.countPiece(i)) };
+            }
             case 'add':
-                split.addSums(message.index, message.words);
-                return { type: 'added', index: message.index };
+                if (!Array.isArray(message.indices) || !Array.isArray(message.words) ||
+                    message.words.length !== message.indices.length)
+                    throw new Error('roughpi: the checker was sent sums that do not match their pieces');
+                message.indices.forEach((index, k) => split.addSums(index, message.words[k]));
+                return { type: 'added', indices: message.indices };
             case 'finish':
                 return { type: 'finished', value: split.finish() };
             case 'call':
