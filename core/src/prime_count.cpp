@@ -31,23 +31,23 @@ std::int64_t pi_from_term_sums(std::int64_t x, const wide_int (&sums)[TERM_SUMS]
 namespace {
 
 // D_j(y) of a term, whole.
-wide_int term_count(const term& t, const path_kernels& kernels)
+wide_int term_count(const term& t, const path_kernels& kernels, stop_poll stop)
 {
     if (t.j == 1)
         return count_rough_in_range(FIRST_ROUGH, t.y);
     if (t.j == 2)
-        return count_factor_pairs_wide(t.y, FIRST_ROUGH, 2, 1, kernels);
-    return count_factor_tuples_wide(t.y, FIRST_ROUGH, factorial(t.j), 1, t.j, kernels);
+        return count_factor_pairs_wide(t.y, FIRST_ROUGH, 2, 1, kernels, stop);
+    return count_factor_tuples_wide(t.y, FIRST_ROUGH, factorial(t.j), 1, t.j, kernels, stop);
 }
 
-std::int64_t count_with(std::int64_t x, const path_kernels& kernels)
+std::int64_t count_with(std::int64_t x, const path_kernels& kernels, stop_poll stop = {})
 {
     // Below 17 no rough number exists and the sums are empty.
     wide_int sums[TERM_SUMS] = {};
     if (x >= FIRST_ROUGH) {
         ensure_wheel_tables();
         for_each_term(x, [&](const term& t) {
-            const wide_int d = term_count(t, kernels);
+            const wide_int d = term_count(t, kernels, stop);
             sums[t.i * t.j] += t.sign > 0 ? d : -d;
         });
     }
@@ -60,7 +60,7 @@ std::int64_t count_with(std::int64_t x, const path_kernels& kernels)
 
 std::int64_t prime_count(std::int64_t x, counting_path path) { return detail::count_with(x, detail::kernels_of(path)); }
 
-std::int64_t prime_count(std::int64_t x)
+std::int64_t prime_count(std::int64_t x, const std::stop_token& stop)
 {
     // Small x from the tables: the six primes below 17, then the rough ones.
     if (x < FIRST_ROUGH)
@@ -69,8 +69,10 @@ std::int64_t prime_count(std::int64_t x)
         ensure_wheel_tables();
         return small_prime_count(x);
     }
-    return detail::count_with(x, detail::best_kernels());
+    return detail::count_with(x, detail::best_kernels(), detail::stop_poll(stop));
 }
+
+std::int64_t prime_count(std::int64_t x) { return prime_count(x, std::stop_token()); }
 
 prime_count_interval prime_count_bounds(std::int64_t x) noexcept
 {

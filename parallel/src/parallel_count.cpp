@@ -135,11 +135,12 @@ std::int64_t prime_count_parallel(std::int64_t x, const parallel_options& option
         return double_checked(x, pi, prime_count_other_way(x, second));
     }
     // A count that takes milliseconds, or one on this thread that nobody
-    // watches or may stop, runs whole (unless its pieces are asked for);
-    // the rest goes piece by piece.
+    // watches, runs whole (unless its pieces are asked for), stopped on the
+    // token as a piece would be: the split would cost more than the count
+    // itself below about 10^11. The rest goes piece by piece.
     if ((x < PARALLEL_FROM && !options.piece_done) ||
-        (threads == 1 && !options.progress && !options.piece_done && !options.stop.stop_possible())) {
-        const std::int64_t pi = prime_count(x);
+        (threads == 1 && !options.progress && !options.piece_done)) {
+        const std::int64_t pi = prime_count(x, options.stop);
         if (options.progress)
             options.progress(1.0);
         return pi;

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <stop_token>
 
 namespace roughpi {
 
@@ -54,6 +55,11 @@ inline constexpr std::int64_t PRIME_TABLE_LIMIT = 120'120;
 // calls from any number of threads at once are safe. One thread: see
 // parallel.hpp for counting on every core.
 ROUGHPI_API std::int64_t prime_count(std::int64_t x);
+
+// The same, stopped on request: a count that `stop` is asked to stop ends
+// within milliseconds (it looks between stretches of a few milliseconds of
+// work) and throws cancelled, keeping nothing of what it had counted.
+ROUGHPI_API std::int64_t prime_count(std::int64_t x, const std::stop_token& stop);
 
 // The same on a given path, counted by that path for every x (the table
 // aside, so that the paths can be checked against it). Throws input_error
