@@ -60,19 +60,33 @@ std::int64_t count_with(std::int64_t x, const path_kernels& kernels, stop_poll s
 
 std::int64_t prime_count(std::int64_t x, counting_path path) { return detail::count_with(x, detail::kernels_of(path)); }
 
-std::int64_t prime_count(std::int64_t x, const std::stop_token& stop)
+namespace detail {
+namespace {
+
+// prime_count(x), stopped by `stop`. (The count takes a poll, not a
+// std::stop_token of its own: an empty token made here would bring in the
+// release of a token's shared state, and with it the heap.)
+std::int64_t count_whole(std::int64_t x, stop_poll stop)
 {
     // Small x from the tables: the six primes below 17, then the rough ones.
     if (x < FIRST_ROUGH)
-        return x < 2 ? 0 : detail::SMALL_PRIME_COUNT_TABLE[x];
+        return x < 2 ? 0 : SMALL_PRIME_COUNT_TABLE[x];
     if (x < SMALL_TABLE_LIMIT) {
         ensure_wheel_tables();
         return small_prime_count(x);
     }
-    return detail::count_with(x, detail::best_kernels(), detail::stop_poll(stop));
+    return count_with(x, best_kernels(), stop);
 }
 
-std::int64_t prime_count(std::int64_t x) { return prime_count(x, std::stop_token()); }
+}  // namespace
+}  // namespace detail
+
+std::int64_t prime_count(std::int64_t x) { return detail::count_whole(x, detail::stop_poll()); }
+
+std::int64_t prime_count(std::int64_t x, const std::stop_token& stop)
+{
+    return detail::count_whole(x, detail::stop_poll(stop));
+}
 
 prime_count_interval prime_count_bounds(std::int64_t x) noexcept
 {
