@@ -31,7 +31,7 @@ nvcc=${CUDACXX:-/usr/local/cuda/bin/nvcc}
 [[ -x $nvcc ]] || fail "no nvcc at $nvcc (set CUDACXX)"
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DROUGHPI_CUDA=ON -DROUGHPI_WERROR=ON \
     -DROUGHPI_BUILD_PERF=OFF -DCMAKE_CUDA_COMPILER="$nvcc" >/dev/null
-cmake --build "$build_dir" --parallel 2 --target roughpi roughpi-gpu-bench roughpi_gpu_host_tests \
+cmake --build "$build_dir" --parallel 2 --target roughpi roughpi-gpu-bench roughpi_gpu_host_tests roughpi_gpu_host_slow_tests \
     roughpi_gpu_device_tests
 build_seconds=$(($(date +%s) - start))
 ctest --test-dir "$build_dir" -L gpu-host --output-on-failure --parallel 2
