@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 namespace roughpi::detail {
 
@@ -39,8 +40,8 @@ namespace {
 
 // The sum of C(floor(n/u)) over the loops that `feed` hands out, as one
 // stream: the loops follow one another without a break. The groups go round
-// the ring of table indices as one sequence, a turn of eight per pass so that
-// every slot is a constant address (a processor forwards the ring's stores to
+// the ring of table indices as one sequence, a whole turn of the ring per pass
+// of the loop so that every slot is a constant address (a processor forwards the ring's stores to
 // its loads far better so); a loop's last group may sit anywhere in the turn,
 // and the next loop starts in the slot after it. So the ring, the vector sum
 // of the quotients of 30030 and the table sum carry on from one loop into the
@@ -82,7 +83,7 @@ inline wide_int vector_stream_sum(Feed& feed)
         std::uint64_t reads = 0;
         // One group into slot j, and the reads of the group READ_BEHIND
         // before it. False after the last group.
-        const auto step = [&]<int j>(std::integral_constant<int, j>) -> bool {
+        const auto step = [&]<int j>(std::integral_constant<int, j>) __attribute__((always_inline)) -> bool {
             std::uint64_t gaps;
             std::memcpy(&gaps, gap, sizeof(gaps));
             gap += VECTOR_GROUP;
@@ -107,11 +108,13 @@ inline wide_int vector_stream_sum(Feed& feed)
             reads = stretch.reads;
             return true;
         };
-        static_assert(RING_SLOTS == 8, "a turn of the loop below is eight steps");
-        while (step(std::integral_constant<int, 0>{}) && step(std::integral_constant<int, 1>{}) &&
-               step(std::integral_constant<int, 2>{}) && step(std::integral_constant<int, 3>{}) &&
-               step(std::integral_constant<int, 4>{}) && step(std::integral_constant<int, 5>{}) &&
-               step(std::integral_constant<int, 6>{}) && step(std::integral_constant<int, 7>{})) { }
+        // A turn of the ring, one step per slot, stopping after the last
+        // group. Both lambdas are inlined by force: a turn is sixteen steps,
+        // and a step left as a call keeps the loop's vectors in memory.
+        const auto turn = [&]<int... j>(std::integer_sequence<int, j...>) __attribute__((always_inline)) -> bool {
+            return (step(std::integral_constant<int, j>{}) && ...);
+        };
+        while (turn(std::make_integer_sequence<int, RING_SLOTS>{})) { }
     }
     // Drain: the last READ_BEHIND groups, not read yet (slots no group wrote
     // read as zero).
