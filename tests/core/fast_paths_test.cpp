@@ -92,8 +92,8 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
         ASSERT_EQ(actual, expected) << "n = " << n << ", u0 = " << u0 << ", count = " << count;
     }
     // n a multiple of u0, or one off it, up to the largest n: where n/u0 is an
-    // integer, or just below or above one, and a quotient taken from a
-    // reciprocal must be put right.
+    // integer, or just below or above one, where a quotient taken from a
+    // reciprocal is closest to going wrong.
     const roughpi::detail::path_kernels& kernels = roughpi::detail::kernels_of(GetParam());
     for (int trial = 0; trial < 3000; ++trial) {
         std::int64_t u0 = uniform(17, trial % 2 ? 5000 : 40'000'000);
@@ -101,8 +101,8 @@ TEST_P(FastPathsTest, QuotientSumsMatchOneByOneCounts)
             ++u0;
         const std::int64_t top = std::min(kernels.max_n, roughpi::detail::MAX_VECTOR_N) - 1;
         std::int64_t m = trial % 3 == 0 ? top / u0 : uniform(1, top / u0);
-        // m + 1 or m a multiple of 30030, where a quotient one short of m
-        // changes k in its reduction as well.
+        // m + 1 or m a multiple of 30030, where a quotient one off would
+        // also change the quotient of 30030 in its reduction.
         if (trial % 5 == 0 && m > 30030)
             m = m / 30030 * 30030 - (trial / 5) % 2;
         const std::int64_t n = m * u0 + (trial % 3) - 1;

@@ -19,30 +19,32 @@ namespace {
 
 constexpr int FLOOR_MODE = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
 
-// floor(n/u) or floor(n/u) - 1 in every lane, for n <= MAX_VECTOR_N and
-// 17 <= u < 2^26, without the divider, and in `short_by_one` the lanes where
-// it is the latter: the argument is in quotient_reduction.hpp ("Quotients
-// without the divider"). The lanes outside `live` give 0, and are not short.
-__m512d floor_quotient_or_one_less(__m512d n, __m512d u, __mmask8 live, __mmask8& short_by_one)
+// floor(n/u) in every lane, from n' = n + 1/2, for n <= MAX_VECTOR_N and
+// 17 <= u < 2^26, without the divider: the argument is in
+// quotient_reduction.hpp ("Quotients without the divider"). The lanes outside
+// `live` give 0.
+__m512d exact_floor_quotient(__m512d n_half, __m512d u, __mmask8 live)
 {
     const __m512d one = _mm512_set1_pd(1.0);
-    const __m512d x = _mm512_rcp14_pd(u);                                   // |e| <= 2^-14
-    const __m512d e = _mm512_fnmadd_pd(u, x, one);                          // e = 1 - u x
-    const __m512d p = _mm512_mul_pd(n, x);
-    const __m512d b = _mm512_fmadd_pd(p, e, p);                             // n x (1 + e)
-    const __m512d y = _mm512_fmadd_pd(b, _mm512_mul_pd(e, e), b);           // n x (1 + e)(1 + e^2)
-    const __m512d q = _mm512_maskz_roundscale_pd(live, y, FLOOR_MODE);
-    const __m512d rest = _mm512_fnmadd_pd(q, u, n);                         // n - q u, exact
-    short_by_one = _mm512_mask_cmp_pd_mask(live, rest, u, _CMP_GE_OQ);
-    return q;
+    const __m512d x = _mm512_rcp14_pd(u);                   // |e| <= 2^-14
+    const __m512d e = _mm512_fnmadd_pd(u, x, one);          // e = 1 - u x
+    const __m512d h = _mm512_mul_pd(n_half, x);             // n' x
+    const __m512d a = _mm512_fmadd_pd(e, e, e);             // e + e^2
+    const __m512d d = _mm512_mul_pd(h, e);                  // n' x e
+    const __m512d t = _mm512_fmadd_pd(d, a, d);             // n' x (e + e^2 + e^3)
+    const __m512d y = _mm512_fmadd_pd(n_half, x, t);        // n' x (1 + e + e^2 + e^3), within 0.29/u of n'/u
+    return _mm512_maskz_roundscale_pd(live, y, FLOOR_MODE);
 }
 
 // The lanes of either kernel: `by_reciprocal` takes floor(n/u) from an
-// approximate reciprocal, put right by one multiply-add, instead of from the
-// divider.
+// approximate reciprocal instead of from the divider, and its vector of the
+// dividend holds n + 1/2 (exact, as n < 2^51).
 template <bool by_reciprocal>
 struct avx512_lanes {
-    static __m512d dividend(std::int64_t n) { return _mm512_set1_pd(static_cast<double>(n)); }
+    static __m512d dividend(std::int64_t n)
+    {
+        return _mm512_set1_pd(static_cast<double>(n) + (by_reciprocal ? 0.5 : 0.0));
+    }
     static __m256i before(std::int64_t u) { return _mm256_set1_epi32(static_cast<std::int32_t>(u)); }
     static __m512d no_k() { return _mm512_setzero_pd(); }
 
@@ -56,21 +58,17 @@ struct avx512_lanes {
         const __m512d reciprocal = _mm512_set1_pd(RECIPROCAL_OF_MODULUS);
         const auto live = static_cast<__mmask8>(active < VECTOR_GROUP ? (1u << active) - 1 : 0xffu);
         // floor(n/u) + 1 = 30030 k + r, from the unrounded quotient t, or
-        // from q = floor(n/u) or one less without the divider, the index then
-        // put right by one where q was short; 0 in the lanes past the end of
-        // the loop.
+        // from q = floor(n/u) itself without the divider; 0 in the lanes past
+        // the end of the loop.
         __m512d t;
-        __mmask8 short_by_one = 0;
         if constexpr (by_reciprocal)
-            t = floor_quotient_or_one_less(nv, uv, live, short_by_one);
+            t = exact_floor_quotient(nv, uv, live);
         else
             t = active < VECTOR_GROUP ? _mm512_maskz_div_pd(live, nv, uv) : _mm512_div_pd(nv, uv);
         const __m512d k = _mm512_roundscale_pd(_mm512_fmadd_pd(t, reciprocal, reciprocal), FLOOR_MODE);
         k_sum = _mm512_add_pd(k_sum, k);
-        __m256i index = _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t));
-        if constexpr (by_reciprocal)
-            index = _mm256_mask_sub_epi32(index, short_by_one, index, _mm256_set1_epi32(-1));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(slot), index);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(slot),
+                           _mm512_cvttpd_epi32(_mm512_fnmadd_pd(k, _mm512_set1_pd(30030.0), t)));
     }
 
     static std::int64_t k_total(__m512d k_sum)

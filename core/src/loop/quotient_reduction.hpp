@@ -45,45 +45,37 @@ inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 
 // Quotients without the divider (the avx512rcp path). Where the vector
 // divider is slow, q = floor(n/u) is taken from a reciprocal instead, for
-// n <= MAX_VECTOR_N < 2^51 and 17 <= u < 2^26, every rounding to nearest
-// (s0 ... s4 below, each |s| <= 2^-53):
+// n <= MAX_VECTOR_N < 2^51 and 17 <= u < 2^26. It divides n' = n + 1/2
+// (exact), whose quotient n'/u = q + (j + 1/2)/u, j = n mod u, lies at least
+// 1/(2u) from every integer: so any y within 1/(2u) of n'/u has floor(y) = q,
+// and no correction is needed afterwards. Every rounding is to nearest (s1
+// ... s6 below, each |s| <= 2^-53):
 //
-//   x = rcp14(u)              e = 1 - u x exactly, |e| <= 2^-14
-//   e' = fma(-u, x, 1)        = e (1 + s1)
-//   p = n x                   = n x (1 + s0)
-//   b = fma(p, e', p)         = p (1 + e') (1 + s2)
-//   y = fma(b, e' e', b)      = b (1 + e'^2 (1 + s3)) (1 + s4)
-//   q' = floor(y),  rest = fma(-q', u, n),  short = (rest >= u)
+//   x = rcp14(u)               e = 1 - u x exactly, |e| <= 2^-14
+//   e' = fma(-u, x, 1)         = e (1 + s1)
+//   h = n' x                   = n' x (1 + s2)
+//   a = fma(e', e', e')        = (e' + e'^2)(1 + s3)
+//   d = h e'                   = h e' (1 + s4)
+//   t = fma(d, a, d)           = d (1 + a)(1 + s5)
+//   y = fma(n', x, t)          = (n' x + t)(1 + s6)
+//   q = floor(y)
 //
-// Since 1/u = x / (1 - e) and (1 - e)(1 + e)(1 + e^2) = 1 - e^4,
+// t is n' x (e + e^2 + e^3) within 4.1 2^-53 of itself (s1 changes each of
+// e', e'^2, e'^3 by at most 3 2^-53 relatively, but e' + e'^2 + e'^3 by at
+// most 1.0002 2^-53; s2, s4, s5 and s3, which moves 1 + a by under 2^-66,
+// add the rest), and |t| <= n' x 2^-13.99, so t is off by at most
+// n' x 2^-64.9. Since 1/u = x / (1 - e),
 //
-//   y / (n/u) = (1 - e)(1 + e')(1 + e'^2 (1 + s3)) (1 + s0)(1 + s2)(1 + s4),
+//   n' x (1 + e + e^2 + e^3) = (n'/u)(1 - e^4),
 //
-// and the first three factors multiply out to 1 - e^4 + e^2 (1 - e^2) sigma +
-// (1 - e) e s1 (1 + e^2 (1 + sigma)), with sigma = (1 + s1)^2 (1 + s3) - 1,
-// |sigma| <= 3.01 2^-53: within 2^-56 + 2^-79 + 2^-66.9 < 0.13 2^-53 of 1. So
-// y is n/u within (n/u) 3.14 2^-53 (the three roundings s0, s2, s4 added),
-// which is below (1/u) 2^51 3.14 2^-53 < 0.79/u since n < 2^51. (This is a
-// fourth-order Newton step taken on the quotient rather than two second-order
-// ones on the reciprocal, so that three dependent operations follow rcp14
-// instead of five.) Where n/u is not an integer it is at least 1/u from every
-// integer, so q' = q; where it is one, y lies within 1/u of it, on either
-// side, and q' is q or q - 1. Then n - q' u is n mod u, or u where q' = q - 1:
-// an integer of at most u < 2^26, which the fma gives exactly, and `short`
-// marks exactly the lanes where q' = q - 1.
-// (q' = q + 1 cannot happen: y would have to reach q + 1, more than 1/u above
-// n/u <= q + 1 - 1/u.)
-//
-// q' is then reduced as t is above, from q' itself: k' = floor(fma(q', R, R))
-// is floor((q' + 1)/30030) by the same argument, q' + 1 <= 2^51 being exact,
-// and fma(-30030, k', q') = r' - 1 exactly, where q' + 1 = 30030 k' + r'. The
-// correction is made on the index alone, off the path of k: where q' = q - 1
-// the index is raised by one, to r'. That is the right index r - 1 where
-// r' < 30029 (then k = k' and r = r' + 1). Where r' = 30029, q + 1 = 30030
-// (k' + 1) and the right count is 5760 (k' + 1) plus the entry at r = 0;
-// the raised index 30029 reads the last entry of the prefix counts, the
-// count 5760 of a whole period, which with 5760 k' makes just that. The lanes
-// past the end of a loop take q' = 0 and are never short, as t = 0 above.
+// so n' x + t, with the exact product of the last fma, is n'/u within
+// (n'/u)(2^-56 + 2^-64.8) < (n'/u) 0.126 2^-53, and y, rounded once more,
+// within (n'/u) 1.13 2^-53 < (1/u) 2^51 1.13 2^-53 < 0.29/u of it. (This is
+// a fourth-order Newton step taken on the quotient, so that of its roundings
+// only the last one counts in full.) So floor(y) = q, and q
+// is reduced as t is above: k = floor(fma(q, R, R)) is floor((q + 1)/30030)
+// by the same argument, q + 1 <= 2^51 being exact, and fma(-30030, k, q) =
+// r - 1 exactly. The lanes past the end of a loop take q = 0, as t = 0 above.
 
 // Byte i of the result is g_0 + ... + g_i: with g_0 the gap from the rough
 // number before a group to the group's first, the distance from that number
