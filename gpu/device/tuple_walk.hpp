@@ -30,6 +30,11 @@
 
 namespace roughpi::gpu {
 
+// The integer roots and quotients below are the device's own copies of the
+// core's (roots.cpp, quotient_counts.hpp): those are compiled for the host
+// alone, with the standard library's cbrt and pow, and a device function may
+// call neither. The tests hold the two to the same values.
+
 // floor(n / d) for 0 <= n < 2^63, d >= 1: in double precision below 2^53,
 // where the correctly rounded quotient never crosses an integer (the gap
 // from n/d to the next integer is at least 1/d, the rounding at most

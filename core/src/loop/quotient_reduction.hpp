@@ -72,10 +72,10 @@ inline constexpr double RECIPROCAL_OF_MODULUS = 0x1.175746e8cba41p-15;
 // (n'/u)(2^-56 + 2^-64.8) < (n'/u) 0.126 2^-53, and y, rounded once more,
 // within (n'/u) 1.13 2^-53 < (1/u) 2^51 1.13 2^-53 < 0.29/u of it. (This is
 // a fourth-order Newton step taken on the quotient, so that of its roundings
-// only the last one counts in full.) So floor(y) = q, and q
-// is reduced as t is above: k = floor(fma(q, R, R)) is floor((q + 1)/30030)
-// by the same argument, q + 1 <= 2^51 being exact, and fma(-30030, k, q) =
-// r - 1 exactly. The lanes past the end of a loop take q = 0, as t = 0 above.
+// only the last one counts in full.) So floor(y) = q, and q is reduced as t
+// is above: k = floor(fma(q, R, R)) is floor((q + 1)/30030) by the same
+// argument, q + 1 <= 2^51 being exact, and fma(-30030, k, q) = r - 1 exactly.
+// The lanes past the end of a loop take q = 0, as t = 0 above.
 
 // Byte i of the result is g_0 + ... + g_i: with g_0 the gap from the rough
 // number before a group to the group's first, the distance from that number
